@@ -1,0 +1,69 @@
+// Whole-file reading and safe replacement of files, with OS failures mapped to the runtime's
+// file-error numbers (51..76) that the catalogue turns into messages. Paths are UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace lq {
+
+// The runtime's file-error numbers; 0 means success.
+namespace fe {
+constexpr int kOk = 0;
+constexpr int kInternalError = 51;
+constexpr int kBadFileNameOrNumber = 52;
+constexpr int kFileNotFound = 53;
+constexpr int kFileAlreadyOpen = 55;
+constexpr int kDeviceIoError = 57;
+constexpr int kFileAlreadyExists = 58;
+constexpr int kDiskFull = 61;
+constexpr int kBadFileName = 64;
+constexpr int kTooManyFiles = 67;
+constexpr int kPermissionDenied = 70;
+constexpr int kDiskNotReady = 71;
+constexpr int kDiskMediaError = 72;
+constexpr int kRenameAcrossDisks = 74;
+constexpr int kPathFileAccessError = 75;
+constexpr int kPathNotFound = 76;
+}  // namespace fe
+
+using FileHandle = intptr_t;
+
+// The file operations the program's file handling is built from. The real one talks to the OS;
+// tests substitute one that fails after N operations to prove no failure loses the old file.
+// Every operation returns 0 or a file-error number.
+class FileOps {
+ public:
+  virtual ~FileOps() = default;
+  virtual int ReadAll(const std::string& path, std::string& contents) = 0;
+  // Creates a new file; fails with kFileAlreadyExists when the name is taken.
+  virtual int CreateExclusive(const std::string& path, FileHandle& handle) = 0;
+  virtual int Write(FileHandle handle, std::string_view data) = 0;
+  // Forces the written data to the disk.
+  virtual int Flush(FileHandle handle) = 0;
+  virtual int Close(FileHandle handle) = 0;
+  // Renames `from` to `to`, replacing `to` when it exists, durably (write-through).
+  virtual int Rename(const std::string& from, const std::string& to) = 0;
+  virtual int Remove(const std::string& path) = 0;
+  virtual bool Exists(const std::string& path) = 0;
+};
+
+// The operating system's files.
+FileOps& RealFileOps();
+
+// Reads a whole file into `contents` (emptied on failure).
+int ReadWholeFile(FileOps& ops, const std::string& path, std::string& contents);
+inline int ReadWholeFile(const std::string& path, std::string& contents) {
+  return ReadWholeFile(RealFileOps(), path, contents);
+}
+
+// Writes `data` as the whole new content of `path`. The data goes to a temporary file in the
+// same folder, is flushed, and the temporary file is renamed over `path`; on any failure the
+// temporary file is removed and an existing `path` is left exactly as it was.
+int ReplaceWholeFile(FileOps& ops, const std::string& path, std::string_view data);
+inline int ReplaceWholeFile(const std::string& path, std::string_view data) {
+  return ReplaceWholeFile(RealFileOps(), path, data);
+}
+
+}  // namespace lq
