@@ -38,7 +38,9 @@ std::string TimeText(const LocalTime& time) {
   if (!IsValidLocalTime(time)) return NumericTimeText(time);
   SYSTEMTIME st = ToSystemTime(time);
   wchar_t buf[128];
-  int n = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, buf, 128);
+  // 24-hour form without the AM/PM marker keeps the text within eight characters.
+  int n = GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_FORCE24HOURFORMAT | TIME_NOTIMEMARKER, &st,
+                         nullptr, buf, 128);
   if (n <= 1) return NumericTimeText(time);
   return Utf8FromWide(std::wstring(buf, n - 1));
 }
