@@ -1,0 +1,139 @@
+// ASCII armor of packets and signed texts: writing, finding and reading back.
+#include "packet/armor.h"
+
+#include <algorithm>
+#include <array>
+
+#include "base/catalogue.h"
+#include "base/records.h"
+#include "crypto/base64.h"
+
+namespace lq {
+
+namespace {
+
+void NoArmor(Ui& ui, std::string_view text) {
+  ShowMessage(ui, "EnDec_NoAsciiArmorFormat", mb::kIconHand);
+  MessageBoxRequest box;
+  box.text = std::string(text);
+  box.caption = kMessageCaption;
+  ui.ShowMessageBox(box);
+}
+
+const std::array<bool, 256> kBase64Alphabet = [] {
+  std::array<bool, 256> keep{};
+  for (const char* p = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="; *p;
+       ++p) {
+    keep[static_cast<unsigned char>(*p)] = true;
+  }
+  return keep;
+}();
+
+// Keeps only the Base64 alphabet: line breaks, blanks and the "> " of quoted mail go.
+std::string Base64Only(std::string_view s) {
+  const auto& kKeep = kBase64Alphabet;
+  std::string out(s.size(), '\0');
+  size_t n = 0;
+  for (char c : s) {
+    out[n] = c;
+    n += kKeep[static_cast<unsigned char>(c)] ? 1 : 0;
+  }
+  out.resize(n);
+  return out;
+}
+
+}  // namespace
+
+std::string ArmorText(std::string_view start, std::string_view end, std::string_view payload) {
+  // Encoded in place: the armor of a large packet is never held twice.
+  std::string out;
+  out.reserve(static_cast<size_t>(Base64EncodedLength(payload.size(), kBase64GroupsPerLine)) +
+              start.size() + end.size() + 4);
+  Base64_Encode(payload, kBase64GroupsPerLine, out);
+  out.insert(0, "\r\n").insert(0, start);
+  out.append("\r\n").append(end);
+  return out;
+}
+
+std::string Armor_Packet(Ui& ui, std::string_view payload) {
+  ui.LogLine("Composing ascii armor message");
+  return ArmorText(kPacketStart, kPacketEnd, payload);
+}
+
+std::string Armor_SignedText(Ui& ui, std::string_view text, std::string_view signature_payload) {
+  ui.LogLine("Composing ascii armor message");
+  std::string out(kSignedTextStart);
+  out.append("\r\n").append(text).append("\r\n");
+  out += ArmorText(kSignatureStart, kSignedTextEnd, signature_payload);
+  return out;
+}
+
+std::string DetectArmor(Ui& ui, std::string_view text, bool warn) {
+  const char* const kinds[] = {kPacketStart, kSignedTextStart, kPublicKeyStart, kKeyPairStart};
+  size_t best = std::string_view::npos;
+  const char* found = nullptr;
+  for (const char* k : kinds) {
+    const size_t p = text.find(k);
+    if (p != std::string_view::npos && (best == std::string_view::npos || p < best)) {
+      best = p;
+      found = k;
+    }
+  }
+  if (found == nullptr) {
+    if (warn) NoArmor(ui, text);
+    return {};
+  }
+  return found;
+}
+
+Bytes DearmorBlock(Ui& ui, std::string_view text, std::string_view start, std::string_view end) {
+  const size_t a = text.find(start);
+  if (a == std::string_view::npos || text.find(end) == std::string_view::npos) {
+    NoArmor(ui, text);
+    return {};
+  }
+  std::string_view s = text.substr(a + start.size());
+  const size_t next = s.find(start);
+  if (next != std::string_view::npos) s = s.substr(0, next);
+  const size_t e = s.find(end);
+  if (e != std::string_view::npos) s = s.substr(0, e);
+  Bytes payload;
+  // Clean armor (only the alphabet and line breaks, which the decoder skips) is decoded in
+  // place; quoted or indented armor is filtered first.
+  const bool clean = std::all_of(s.begin(), s.end(), [](char c) {
+    return c == '\r' || c == '\n' || kBase64Alphabet[static_cast<unsigned char>(c)];
+  });
+  if (clean) {
+    Base64_Decode(s, payload);
+  } else {
+    Base64_Decode(Base64Only(s), payload);
+  }
+  return payload;
+}
+
+Bytes Dearmor_Packet(Ui& ui, std::string_view text) {
+  ui.LogLine("Decomposing ascii armor message");
+  return DearmorBlock(ui, text, kPacketStart, kPacketEnd);
+}
+
+Bytes Dearmor_SignedText(Ui& ui, std::string_view text) {
+  ui.LogLine("Decomposing ascii armor message");
+  const size_t a = text.find(kSignedTextStart);
+  const size_t g = text.rfind(kSignatureStart);
+  const size_t e = text.rfind(kSignedTextEnd);
+  if (a == std::string_view::npos || g == std::string_view::npos || e == std::string_view::npos) {
+    NoArmor(ui, text);
+    return {};
+  }
+  const size_t text_begin = a + std::string_view(kSignedTextStart).size();
+  const size_t sig_begin = g + std::string_view(kSignatureStart).size();
+  if (e < sig_begin || g < text_begin) return {};
+  Bytes sig;
+  Base64_Decode(Base64Only(text.substr(sig_begin, e - sig_begin)), sig);
+  Bytes out;
+  AppendField(sig, out);
+  AppendField(text.substr(text_begin, g - text_begin), out);
+  return out;
+}
+
+}  // namespace lq

@@ -1,0 +1,447 @@
+// Composing and opening encryption packets, the key search, and signed data blocks.
+#include "packet/encryption_packet.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "base/catalogue.h"
+#include "base/records.h"
+#include "crypto/aes.h"
+#include "crypto/sha256.h"
+#include "keys/key_records.h"
+#include "keys/rsa_keys.h"
+#include "packet/packet_records.h"
+
+namespace lq {
+
+namespace {
+
+bool HasFormat001(std::string_view record) {
+  return record.size() >= 6 && record.substr(3, 3) == kRecordFormat001;
+}
+
+// The first key record of `type` for `id` in the keyfile, or empty.
+Bytes KeyRecord(PacketSession& s, std::string_view type, std::string_view id) {
+  long index = 0;
+  return FindRecord(s.kf, type, id, index);
+}
+
+struct KeyTypes {
+  const char* first;
+  const char* second;
+};
+
+KeyTypes PreferredTypes(const PacketSession& s) {
+  return s.PreferSecretKeys() ? KeyTypes{rec::kSecretKey, rec::kEncryptionPublicKey}
+                              : KeyTypes{rec::kEncryptionPublicKey, rec::kSecretKey};
+}
+
+// The key type a recipient uses, or nullptr when it has neither; `record` gets the record.
+const char* ChosenKeyType(PacketSession& s, std::string_view id, Bytes& record) {
+  const KeyTypes t = PreferredTypes(s);
+  record = KeyRecord(s, t.first, id);
+  if (!record.empty()) return t.first;
+  record = KeyRecord(s, t.second, id);
+  if (!record.empty()) return t.second;
+  return nullptr;
+}
+
+// Whether V = R || digest part of R, with R exactly `half` bytes: a result of any other length
+// is a wrong key, never a fit.
+bool VerificationFits(std::string_view v, size_t half, size_t digest_len) {
+  if (v.size() != half + digest_len) return false;
+  const Bytes d = SHA256_Hash(v.substr(0, half));
+  return ConstantTimeEqual(std::string_view(d).substr(0, digest_len), v.substr(half));
+}
+
+Bytes SecretKeyOf(std::string_view record) {
+  long pos = 7;
+  Bytes first = NextField(record, pos);
+  Drop(first);
+  return NextField(record, pos);
+}
+
+Bytes DeriveSecretKey(std::string_view record) {
+  Bytes secret = SecretKeyOf(record);
+  Bytes k = SHA256_Iterated(secret, kSecretKeySalt, kSecretKeyRounds);
+  Drop(secret);
+  return k;
+}
+
+}  // namespace
+
+std::vector<Bytes> ListRecipientKeyIDs(PacketSession& s) {
+  std::vector<Bytes> ids;
+  for (const Bytes& id : s.Recipients()) {
+    KeyGroupEntry group;
+    if (ReadKeyGroup(s.kf, id, group)) {
+      ids.insert(ids.end(), group.members.begin(), group.members.end());
+    } else {
+      ids.push_back(id);
+    }
+  }
+  std::sort(ids.begin(), ids.end(), [](const Bytes& a, const Bytes& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+      return static_cast<unsigned char>(x) > static_cast<unsigned char>(y);
+    });
+  });
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  const Bytes signer = SigningKey(s.kf);
+  if (!signer.empty() && AlwaysEncrypt(s.kf) &&
+      std::find(ids.begin(), ids.end(), signer) == ids.end()) {
+    ids.push_back(signer);
+  }
+  return ids;
+}
+
+bool CheckForRequiredKeyTypes(PacketSession& s, const std::vector<Bytes>& recipients) {
+  const KeyTypes t = PreferredTypes(s);
+  int without = 0, fallback = 0, secret_expired = 0, public_expired = 0;
+  for (const Bytes& id : recipients) {
+    Bytes record;
+    const char* type = ChosenKeyType(s, id, record);
+    if (type == nullptr) {
+      ++without;
+    } else {
+      if (type != t.first) ++fallback;
+      if (type == rec::kSecretKey && SecretKeyExpired(s.kf, id) == 1) ++secret_expired;
+      if (type == rec::kEncryptionPublicKey && PublicKeyExpired(s.kf, id) == 1) ++public_expired;
+    }
+    Drop(record);
+  }
+  if (without > 0) {
+    ShowMessage(s.ui, "EnDec_RecipientWithoutKey", mb::kIconHand, NumText(without));
+    return false;
+  }
+  if (fallback > 0) {
+    if (s.key_type_answer == 0) {
+      const char* key = s.PreferSecretKeys() ? "EnDec_NotAllRecipientsHadSecretKey"
+                                             : "EnDec_NotAllRecipientsHadPublicKey";
+      s.key_type_answer = AskUser(s.ui, key, MessageStyle(key), NumText(fallback));
+    }
+    if (s.key_type_answer != kIdYes) return false;
+  }
+  if (public_expired > 0) {
+    ShowMessage(s.ui, "EnDec_PublicKeysExpired", mb::kIconHand, NumText(public_expired));
+    return false;
+  }
+  if (secret_expired > 0) {
+    ShowMessage(s.ui, "EnDec_SecretKeysExpired", mb::kIconHand, NumText(secret_expired));
+  }
+  return true;
+}
+
+Bytes EncryptSessionKeyWithSecretKey(PacketSession& s, std::string_view record,
+                                     std::string_view session_key) {
+  if (!HasFormat001(record)) {
+    CheckRecordFormat(s.ui, record, kRecordFormat001);
+    return {};
+  }
+  Bytes k = DeriveSecretKey(record);
+  Bytes r = RandomBits(s.random, 256);
+  Bytes check = r + SHA256_Hash(r);
+  Bytes entry = RecordHeader(pkt::kSecretKeyEntry);
+  AppendField(AES_Encrypt_CBC(s.random, s.ui, session_key, k, {}), entry);
+  AppendField(AES_Encrypt_CBC(s.random, s.ui, check, k, {}), entry);
+  Drop(k);
+  Drop(r);
+  Drop(check);
+  return entry;
+}
+
+Bytes EncryptSessionKeyWithPublicKey(PacketSession& s, std::string_view record,
+                                     std::string_view key_id, std::string_view session_key) {
+  if (!HasFormat001(record)) {
+    CheckRecordFormat(s.ui, record, kRecordFormat001);
+    return {};
+  }
+  const Bytes wrapped = PublicKey_Encrypt_PKCS1_V15(s.kf, session_key, key_id);
+  Bytes r = RandomBits(s.random, 128);
+  Bytes check = r + SHA256_Hash(r).substr(0, 16);
+  const Bytes verif = PublicKey_Encrypt_PKCS1_V15(s.kf, check, key_id);
+  Drop(r);
+  Drop(check);
+  if (wrapped.empty() || verif.empty()) return {};
+  return RecordHeader(pkt::kPublicKeyEntry) + Field(wrapped) + Field(key_id) + Field(verif);
+}
+
+Bytes Compose_EncryptionPacket(PacketSession& s, std::string_view text) {
+  s.ClearStatus();
+  s.SetStatusColour("green");
+  if (s.encrypt && s.Recipients().empty()) {
+    ShowMessage(s.ui, "EnDec_NoRecipientsSelected", mb::kIconHand);
+    return {};
+  }
+  const Bytes signer = SigningKey(s.kf);
+  if (s.sign && signer.empty()) {
+    ShowMessage(s.ui, "EnDec_NoSigningKeySelected", mb::kIconExclamation);
+    return {};
+  }
+  s.StartProgress(8);
+  s.StepProgress();
+  Bytes session_key = BBS_RandomBytes(s.random, s.ui, 32);
+  s.StepProgress();
+  const std::vector<Bytes> recipients = ListRecipientKeyIDs(s);
+  if (!CheckForRequiredKeyTypes(s, recipients)) {
+    Drop(session_key);
+    s.EndProgress();
+    return {};
+  }
+  s.StepProgress();
+  s.StepProgress();
+  Bytes p = Compose_PlainText_HMACrecord(s, text, session_key);
+  s.StepProgress();
+  Bytes b;
+  if (s.sign) {
+    b = Compose_SignedDatablock(s, {}, p, signer);
+    Drop(p);
+  } else {
+    b.swap(p);
+  }
+  s.StepProgress();
+  Bytes c = Compose_CompressedRecord(s, b);
+  Drop(b);
+  s.StepProgress();
+  Bytes e = Compose_EncryptedDataRecord(s, c, session_key);
+  Drop(c);
+  s.StepProgress();
+  Bytes packet = RecordHeader(pkt::kEncryptionPacket);
+  packet.reserve(e.size() + 16 + recipients.size() * 600);
+  AppendField(e, packet);
+  Release(e);
+  for (const Bytes& id : recipients) {
+    Bytes record;
+    const char* type = ChosenKeyType(s, id, record);
+    Bytes entry;
+    if (type == rec::kSecretKey) {
+      entry = EncryptSessionKeyWithSecretKey(s, record, session_key);
+    } else if (type == rec::kEncryptionPublicKey) {
+      entry = EncryptSessionKeyWithPublicKey(s, record, id, session_key);
+    }
+    Drop(record);
+    if (!entry.empty()) AppendField(entry, packet);
+  }
+  Drop(session_key);
+  s.EndProgress();
+  return packet;
+}
+
+Bytes FindKeyIDByVerificationRecord(PacketSession& s, std::string_view record) {
+  long index = 0;
+  while (true) {
+    Bytes r = FindRecordOfType(s.kf, rec::kEncryptionPrivateKey, index);
+    if (index < 0) return {};
+    if (!HasFormat001(r)) continue;
+    long pos = 7;
+    const Bytes id = NextField(r, pos);
+    Drop(r);
+    Bytes v = PublicKey_Decrypt(s.kf, record, id);
+    const bool fits = VerificationFits(v, 16, 16);
+    Drop(v);
+    if (fits) return id;
+  }
+}
+
+Bytes FindSessionKey(PacketSession& s, const std::vector<Bytes>& entries) {
+  struct Row {
+    char kind;
+    Bytes wrapped, key_id, verif;
+  };
+  std::vector<Row> rows;
+  for (const Bytes& e : entries) {
+    const std::string_view type = std::string_view(e).substr(0, 3);
+    if (type != pkt::kSecretKeyEntry && type != pkt::kPublicKeyEntry) continue;
+    if (!CheckRecordFormat(s.ui, e, kRecordFormat001)) continue;
+    long pos = 7;
+    Row row;
+    row.kind = type == pkt::kSecretKeyEntry ? 'S' : 'A';
+    row.wrapped = NextField(e, pos);
+    if (row.kind == 'A') row.key_id = NextField(e, pos);
+    row.verif = NextField(e, pos);
+    rows.push_back(std::move(row));
+  }
+  // Pass 1: every secret key against every secret-key entry. A derived key costs 8001 digests,
+  // so each is derived once per search, and only when a row needs it.
+  std::vector<Bytes> records;
+  for (long index = 0;;) {
+    Bytes r = FindRecordOfType(s.kf, rec::kSecretKey, index);
+    if (index < 0) break;
+    records.push_back(std::move(r));
+  }
+  std::vector<Bytes> derived(records.size());
+  Bytes session_key;
+  for (const Row& row : rows) {
+    if (row.kind != 'S') continue;
+    for (size_t k = 0; k < records.size() && session_key.empty(); ++k) {
+      if (!HasFormat001(records[k])) continue;
+      if (derived[k].empty()) derived[k] = DeriveSecretKey(records[k]);
+      Bytes v = AES_Decrypt_CBC(s.ui, row.verif, derived[k]);
+      const bool fits = VerificationFits(v, 32, 32);
+      Drop(v);
+      if (fits) session_key = AES_Decrypt_CBC(s.ui, row.wrapped, derived[k]);
+    }
+    if (!session_key.empty()) break;
+  }
+  for (Bytes& r : records) Drop(r);
+  for (Bytes& k : derived) Drop(k);
+  if (!session_key.empty()) return session_key;
+  // Pass 2: public-key entries whose KeyID has a local public key.
+  for (const Row& row : rows) {
+    if (row.kind != 'A') continue;
+    const Bytes pub = KeyRecord(s, rec::kEncryptionPublicKey, row.key_id);
+    if (pub.empty() || !HasFormat001(pub)) continue;
+    session_key = PublicKey_Decrypt(s.kf, row.wrapped, row.key_id);
+    if (!session_key.empty()) return session_key;
+  }
+  // Pass 3: any local private key that opens an entry's verification record.
+  for (const Row& row : rows) {
+    if (row.kind != 'A') continue;
+    const Bytes id = FindKeyIDByVerificationRecord(s, row.verif);
+    if (id.empty()) continue;
+    return PublicKey_Decrypt(s.kf, row.wrapped, id);
+  }
+  return {};
+}
+
+Bytes Decompose_EncryptionPacket(PacketSession& s, std::string_view packet) {
+  s.LogLine("Decomposing encryptionpacket");
+  s.ClearStatus();
+  s.SetStatusColour("green");
+  if (packet.substr(0, 6) != "111001") {
+    ShowMessage(s.ui, "Endec_NoEncryptionPacket", mb::kIconHand, "111001", packet.substr(0, 6));
+    return {};
+  }
+  if (!CheckRecordFormat(s.ui, packet, kRecordFormat001)) return {};
+  s.StartProgress(3);
+  s.StepProgress();
+  long pos = 7;
+  const std::string_view data = FieldView(packet, pos);
+  std::vector<Bytes> entries;
+  while (pos >= 0) entries.push_back(NextField(packet, pos));
+  s.StepProgress();
+  Bytes key = FindSessionKey(s, entries);
+  if (key.empty()) {
+    ShowMessage(s.ui, "Endec_NoSessionKey", mb::kIconHand);
+    s.EndProgress();
+    return {};
+  }
+  Bytes text;
+  // Only the HMAC layer releases contents. A packet whose layers end before it (a wrong or
+  // forged session key decrypts to garbage) would otherwise fail without a word.
+  bool reached_hmac = false, reported = false;
+  // The outer layer is read in place: the packet is the largest thing in memory already.
+  Bytes x;
+  if (data.substr(0, 3) == pkt::kEncryptedData) {
+    s.StretchProgress();
+    x = Decompose_EncryptedDataRecord(s, data, key);
+    reported = x.empty() && !HasFormat001(data);
+  } else {
+    x = Bytes(data);
+  }
+  while (!x.empty()) {
+    s.StretchProgress();
+    const std::string type = x.substr(0, 3);
+    Bytes next;
+    if (type == pkt::kEncryptedData) {
+      next = Decompose_EncryptedDataRecord(s, x, key);
+      reported = next.empty() && !HasFormat001(x);
+    } else if (type == pkt::kCompressed) {
+      next = Decompose_CompressedRecord(s, std::move(x));
+      reported = next.empty();
+    } else if (type == pkt::kSignedDatablock) {
+      next = Decompose_SignedDatablock(s, {}, x);
+      reported = next.empty();
+    } else if (type == pkt::kHmac) {
+      reached_hmac = true;
+      std::string_view list;
+      if (CheckHMACrecord(s, key, x, list)) text = ProcessPlaintextList(s, list);
+    } else {
+      reported = false;
+    }
+    Drop(x);
+    x.swap(next);
+  }
+  if (!reached_hmac && !reported) {
+    s.LogLine("  Packet is damaged: its contents could not be reached");
+    ShowMessage(s.ui, "Endec_HMACDoesNotMatch", mb::kIconHand);
+  }
+  Drop(key);
+  s.EndProgress();
+  return text;
+}
+
+Bytes Compose_SignedDatablock(PacketSession& s, std::string_view detached,
+                              std::string_view embedded, std::string_view key_id) {
+  s.LogLine("Composing signed datablock");
+  Bytes content;
+  content.reserve(embedded.size() + 100);
+  AppendField(CurrentDateTimeRecord(), content);
+  AppendField(embedded, content);
+  Bytes r = RandomBits(s.random, 128);
+  Bytes check = r + SHA256_Hash(r).substr(0, 16);
+  const Bytes verif = PublicKey_Encrypt_PKCS1_V15(s.kf, check, key_id);
+  Drop(r);
+  Drop(check);
+  Bytes signed_data = content;
+  signed_data.append(detached);
+  const Bytes sig = PublicKey_GenerateSignature_PKCS1_V15(s.kf, signed_data, key_id);
+  Drop(signed_data);
+  Bytes out = RecordHeader(pkt::kSignedDatablock);
+  out.reserve(content.size() + 2000);
+  AppendField(content, out);
+  Drop(content);
+  AppendField(key_id, out);
+  AppendField(verif, out);
+  AppendField(sig, out);
+  return out;
+}
+
+Bytes Decompose_SignedDatablock(PacketSession& s, std::string_view detached,
+                                std::string_view record) {
+  s.LogLine("Decomposing signed datablock");
+  if (!CheckRecordType(s.ui, record, pkt::kSignedDatablock) ||
+      !CheckRecordFormat(s.ui, record, kRecordFormat001)) {
+    return {};
+  }
+  long pos = 7;
+  Bytes content = NextField(record, pos);
+  Bytes id = NextField(record, pos);
+  const Bytes verif = NextField(record, pos);
+  const Bytes sig = NextField(record, pos);
+  if (KeyRecord(s, rec::kEncryptionPublicKey, id).empty()) {
+    id = FindKeyIDByVerificationRecord(s, verif);
+    if (id.empty()) {
+      ShowMessage(s.ui, "EnDec_SigningKeyID_Not_Found", mb::kIconHand);
+      Drop(content);
+      return {};
+    }
+  }
+  std::string name;
+  UserId user;
+  if (ReadUserId(s.kf, id, user, false)) {
+    name = user.first_name + " " + user.last_name;
+  } else {
+    ShowMessage(s.ui, "EnDec_SigningKeyID_Not_Found", mb::kIconHand);
+  }
+  long cpos = 1;
+  const Bytes date_record = NextField(content, cpos);
+  Bytes embedded = NextField(content, cpos);
+  const std::string when = FormatDateTimeRecord(s.ui, date_record);
+  Bytes signed_data;
+  signed_data.reserve(content.size() + detached.size());
+  signed_data.append(content).append(detached);
+  Drop(content);
+  const bool ok = PublicKey_VerifySignature_PKCS1_V15(s.kf, signed_data, sig, id) == 1;
+  Drop(signed_data);
+  const std::string verdict =
+      std::string(ok ? "Signature OK! Signed at: " : "Bad signature! Signed at: ") + when + " by " +
+      name + ". ";
+  s.AppendStatus(verdict);
+  s.SetStatusColour(ok ? "green" : "red");
+  if (!ok) ShowMessage(s.ui, "Endec_SignatureDoesNotMatch", mb::kIconHand);
+  s.LogLine("-- " + verdict);
+  s.AppendSummary(verdict);
+  return embedded;
+}
+
+}  // namespace lq

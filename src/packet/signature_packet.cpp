@@ -1,0 +1,235 @@
+// Signature packets, signed-text normalisation, packet files and reading armored text.
+#include "packet/signature_packet.h"
+
+#include "base/catalogue.h"
+#include "base/records.h"
+#include "keys/key_records.h"
+#include "packet/armor.h"
+#include "packet/encryption_packet.h"
+#include "packet/packet_records.h"
+
+namespace lq {
+
+void NormalizeSignedText(std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\t') c = ' ';
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      c = ' ';
+      ++i;
+    }
+    // Collapsing as we go gives the same result as replacing pairs until none is left.
+    if (c == ' ' && !out.empty() && out.back() == ' ') continue;
+    out += c;
+  }
+  size_t start = 0;
+  while (start < out.size() && out[start] == ' ') ++start;
+  size_t end = out.size();
+  while (end > start && out[end - 1] == ' ') --end;
+  text = out.substr(start, end - start);
+}
+
+Bytes Compose_SignaturePacket(PacketSession& s, std::string_view text) {
+  s.ClearStatus();
+  s.SetStatusColour("green");
+  const Bytes signer = SigningKey(s.kf);
+  if (signer.empty()) {
+    s.LogLine("No signing key was selected");
+    ShowMessage(s.ui, "EnDec_NoSigningKeySelected", mb::kIconExclamation);
+    return {};
+  }
+  Bytes list;
+  for (const std::string& path : s.attachments) {
+    if (s.files.Exists(path)) AppendPlainTextFileRecord(s, path, list);
+  }
+  Bytes e = Compose_HashRecord(s, list);
+  Drop(list);
+  Bytes b = Compose_SignedDatablock(s, text, e, signer);
+  Drop(e);
+  Bytes z = Compose_CompressedRecord(s, b);
+  Drop(b);
+  s.LogLine("Finished succesfully");
+  return RecordHeader(pkt::kSignaturePacket) + Field(z);
+}
+
+void Decompose_SignaturePacket(PacketSession& s, std::string_view packet, std::string_view text) {
+  const bool armored = !DetectArmor(s.ui, text, false).empty();
+  s.AddHistoryText(armored ? "Signed text #" : "Verified text #", text);
+  s.ClearStatus();
+  s.SetStatusColour("green");
+  s.LogLine("Decomposing signature packet");
+  if (packet.substr(0, 6) != "112001") {
+    ShowMessage(s.ui, "Endec_NoSignaturePacket", mb::kIconHand, "112001", packet.substr(0, 6));
+    return;
+  }
+  if (!CheckRecordFormat(s.ui, packet, kRecordFormat001)) return;
+  long pos = 7;
+  Bytes x = Decompose_CompressedRecord(s, NextField(packet, pos));
+  if (x.empty()) return;
+  x = Decompose_SignedDatablock(s, text, x);
+  if (x.substr(0, 3) != pkt::kHash) return;
+  const Bytes files = Decompose_HashRecord(s, x);
+  for (long fpos = 1; !files.empty() && fpos >= 0;) {
+    Bytes file = NextField(files, fpos);
+    if (!file.empty()) Decompose_PlainTextFileRecord(s, file);
+    Drop(file);
+  }
+}
+
+std::string Compose_PacketArmor(PacketSession& s, std::string_view text) {
+  const Bytes p = Compose_EncryptionPacket(s, text);
+  if (p.empty()) return {};
+  return Armor_Packet(s.ui, Compose_HashRecord(s, p));
+}
+
+std::string Compose_SignedTextArmor(PacketSession& s, std::string_view text) {
+  std::string normal(text);
+  NormalizeSignedText(normal);
+  const Bytes p = Compose_SignaturePacket(s, normal);
+  if (p.empty()) return {};
+  return Armor_SignedText(s.ui, text, Compose_HashRecord(s, p));
+}
+
+std::string FreeFileName(PacketSession& s, const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  const size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+  size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || dot < name_start) dot = path.size();
+  for (int n = 1;; ++n) {
+    std::string candidate = path.substr(0, dot) + "_" + std::to_string(n) + path.substr(dot);
+    if (!s.files.Exists(candidate)) return candidate;
+  }
+}
+
+int Compose_PacketFile(PacketSession& s, const std::string& path, std::string_view text,
+                       bool encrypt) {
+  Bytes inner;
+  if (encrypt) {
+    Bytes p = Compose_EncryptionPacket(s, text);
+    if (p.empty()) return 1;
+    AppendField("Encrypted", inner);
+    AppendField(p, inner);
+  } else {
+    Bytes p = Compose_SignaturePacket(s, text);
+    if (p.empty()) return 1;
+    AppendField("Signed", inner);
+    AppendField(p, inner);
+    AppendField(text, inner);
+  }
+  Bytes record = RecordHeader(pkt::kPacketFile) + Field(kPacketFileIdentification);
+  AppendField(Compose_HashRecord(s, inner), record);
+  inner.clear();
+  std::string target = path;
+  if (s.files.Exists(path)) {
+    const std::string free_name = FreeFileName(s, path);
+    const int answer =
+        AskUser(s.ui, "EnDec_FileExists", MessageStyle("EnDec_FileExists"), path, free_name);
+    if (answer == kIdNo) {
+      target = free_name;
+    } else if (answer != kIdYes) {
+      s.LogLine("File was not saved");
+      return 1;
+    }
+  }
+  // A replaced file is swapped in only once the new one is completely written.
+  if (const int err = ReplaceWholeFile(s.files, target, record); err != fe::kOk) {
+    ReportFileError(s.ui, err, target);
+    return 1;
+  }
+  s.LogLine("Saving file: " + target);
+  s.LogLine("Finished successfully");
+  return 0;
+}
+
+OpenedText Decompose_PacketFile(PacketSession& s, const std::string& path) {
+  OpenedText out;
+  s.LogLine("Decomposing file: " + path);
+  if (!s.files.Exists(path)) {
+    ShowMessage(s.ui, "Error_FileNotFound", mb::kIconHand, path);
+    s.LogLine("File not found: " + path);
+    return out;
+  }
+  Bytes content;
+  if (const int err = ReadWholeFile(s.files, path, content); err != fe::kOk) {
+    ReportFileError(s.ui, err, path);
+    return out;
+  }
+  if (content.find(kPacketFileIdentification) == std::string::npos) {
+    ShowMessage(s.ui, "EnDec_WrongFileformat", mb::kIconHand, path);
+    s.LogLine("Not a Lockquill file!");
+    return out;
+  }
+  if (!CheckRecordType(s.ui, content, pkt::kPacketFile) ||
+      !CheckRecordFormat(s.ui, content, kRecordFormat001)) {
+    return out;
+  }
+  long pos = 7;
+  NextField(content, pos);
+  const Bytes h = NextField(content, pos);
+  content.clear();
+  if (h.substr(0, 6) != "108001") {
+    ShowMessage(s.ui, "Endec_NoHashRecord", mb::kIconHand, "108001", h.substr(0, 6));
+    return out;
+  }
+  const Bytes inner = Decompose_HashRecord(s, h);
+  if (inner.empty()) return out;
+  long ipos = 1;
+  const Bytes kind = NextField(inner, ipos);
+  const Bytes packet = NextField(inner, ipos);
+  if (kind == "Encrypted") {
+    out.text = Decompose_EncryptionPacket(s, packet);
+    out.shown = !out.text.empty();
+    out.rich = true;
+  } else if (kind == "Signed") {
+    out.text = NextField(inner, ipos);
+    Decompose_SignaturePacket(s, packet, out.text);
+    out.shown = true;
+  } else {
+    s.ui.Trace("Unknown packet file kind: " + kind);
+  }
+  return out;
+}
+
+OpenedText ReadArmoredText(PacketSession& s, std::string_view text) {
+  OpenedText out;
+  const std::string kind = DetectArmor(s.ui, text, true);
+  if (kind.empty()) {
+    s.LogLine("Not in ascii-armor format! Action aborted..");
+    return out;
+  }
+  if (kind == kPacketStart) {
+    const Bytes p = Dearmor_Packet(s.ui, text);
+    if (p.substr(0, 6) != "108001") {
+      ShowMessage(s.ui, "Endec_NoHashRecord", mb::kIconHand, "108001", p.substr(0, 6));
+      return out;
+    }
+    const Bytes packet = Decompose_HashRecord(s, p);
+    if (packet.empty()) return out;
+    out.text = Decompose_EncryptionPacket(s, packet);
+    out.shown = !out.text.empty();
+    out.rich = out.text.rfind("{\\rtf", 0) == 0;
+    return out;
+  }
+  if (kind == kSignedTextStart) {
+    const Bytes l = Dearmor_SignedText(s.ui, text);
+    if (l.empty()) return out;
+    long pos = 1;
+    const Bytes sig = NextField(l, pos);
+    Bytes t = NextField(l, pos);
+    NormalizeSignedText(t);
+    if (sig.substr(0, 6) != "108001") {
+      ShowMessage(s.ui, "Endec_NoHashRecord", mb::kIconHand, "108001", sig.substr(0, 6));
+      return out;
+    }
+    const Bytes packet = Decompose_HashRecord(s, sig);
+    if (packet.empty()) return out;
+    Decompose_SignaturePacket(s, packet, t);
+    return out;
+  }
+  ShowMessage(s.ui, "Endec_NoPublicKeyExpected", mb::kIconHand);
+  return out;
+}
+
+}  // namespace lq
