@@ -57,11 +57,6 @@ std::string AskImportedKeyname(Keyfile& kf) {
   }
 }
 
-// The name of the group with this identifier, or empty.
-bool GroupWithId(Keyfile& kf, std::string_view id, KeyGroupEntry& group) {
-  return ReadKeyGroup(kf, id, group);
-}
-
 // A private record that no longer pairs with the key's (new) public modulus would decrypt or
 // sign with the wrong key; it is removed.
 void DropStalePrivate(Keyfile& kf, std::string_view type, std::string_view key_id,
@@ -293,7 +288,7 @@ int ImportExportedKey(Keyfile& kf, std::string_view text, Bytes& stored_key_id) 
   UserId existing;
   const bool key_known = ReadUserId(kf, key.key_id, existing, false);
   KeyGroupEntry group;
-  const bool group_known = GroupWithId(kf, key.key_id, group);
+  const bool group_known = ReadKeyGroup(kf, key.key_id, group);
   Bytes key_id = key.key_id;
   std::string keyname;
   if (key_known || group_known) {
@@ -330,7 +325,7 @@ int ImportExportedKey(Keyfile& kf, std::string_view text, Bytes& stored_key_id) 
   user.department = key.department;
   user.email_subject = "--";
   user.email_address = key.email;
-  user.trust = "1";
+  user.trust.assign(1, '1');  // (assigning the literal trips a GCC 12 -Wrestrict false positive)
   StoreKeyRecord(kf, rec::kUserId, UserIdFields(user));
 
   // The dates record is written anew around the KeyID used, so a new KeyID reaches it too.
@@ -367,7 +362,7 @@ int ImportExportedKey(Keyfile& kf, std::string_view text, Bytes& stored_key_id) 
   }
 
   KeyGroupEntry clash;
-  if (GroupWithId(kf, key_id, clash)) {
+  if (ReadKeyGroup(kf, key_id, clash)) {
     DeleteKeyRecord(kf, rec::kKeyGroup, key_id);
     Bytes list;
     AppendField(NewUniqueIdentifier(kf), list);

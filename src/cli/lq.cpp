@@ -1,0 +1,362 @@
+// lq, the command-line Lockquill: global options, usage texts, the keyfile context shared by
+// the commands, and the dispatch from command words to the command groups.
+#include "cli/lq.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "base/bytes.h"
+#include "base/catalogue.h"
+#include "base/datetime.h"
+#include "keys/key_records.h"
+
+namespace lq::cli {
+namespace {
+
+struct CommandUsage {
+  const char* name;  // the command words
+  const char* synopsis;
+  const char* what;
+};
+
+const CommandUsage kCommands[] = {
+    {"keyfile create", "keyfile create", "make a new keyfile at the keyfile path"},
+    {"keyfile passwd", "keyfile passwd (--new-passphrase-env VAR | --new-passphrase-fd N)",
+     "change the keyfile's passphrase"},
+    {"keyfile info", "keyfile info", "record count, keys, groups, signing key"},
+    {"key new",
+     "key new NAME [--first F] [--last L] [--company C] [--department D] [--subject S]\n"
+     "        [--email E] [--trust 1|2|3]",
+     "add a key record"},
+    {"key secret",
+     "key secret NAME (--secret-env VAR | --secret-fd N) [--expires YYYY-MM-DD|never]",
+     "set (or, with an empty secret, remove) a key's secret key"},
+    {"key gen",
+     "key gen NAME --bits B [--expires YYYY-MM-DD|never] [--share company,department,email]",
+     "calculate the key's two RSA key pairs"},
+    {"key list", "key list", "one line per key: name, m/r, KeyID, fingerprint, expiry"},
+    {"key delete", "key delete NAME", "delete a key (asks; --yes to confirm)"},
+    {"key export", "key export NAME [--private] [-o FILE]", "write a key's public-key armor"},
+    {"key import", "key import [FILE|-] [--replace | --as NEWNAME]",
+     "import a public-key armor (standard input without FILE)"},
+    {"group new", "group new NAME", "add a key group"},
+    {"group add", "group add NAME KEY...", "add keys to a group"},
+    {"group remove", "group remove NAME KEY...", "remove keys from a group"},
+    {"group delete", "group delete NAME", "delete a group (asks; --yes to confirm)"},
+    {"group list", "group list", "groups and their members"},
+    {"signer set", "signer set NAME [--always-encrypt]", "choose the signing key"},
+    {"signer clear", "signer clear", "no signing key"},
+    {"signer show", "signer show", "the signing key and the always-encrypt flag"},
+    {"encrypt",
+     "encrypt --to NAME[,NAME...] [--sign] [--prefer secret|public] [--attach FILE]...\n"
+     "        [--text TEXT] [-o OUT.lqe]",
+     "encrypt text (--text or standard input) and files"},
+    {"sign", "sign [--attach FILE]... [--text TEXT] [-o OUT.lqe]", "sign text and files"},
+    {"decrypt", "decrypt [FILE|-]", "decrypt and verify armor or a packet file"},
+    {"selftest", "selftest", "check the digest, cipher, codec and RSA routines"},
+};
+
+constexpr char kGlobalUsage[] =
+    "usage: lq [--keyfile PATH] [--passphrase-env VAR | --passphrase-fd N] [--yes | --no]\n"
+    "          [--store DIR] [--verbose] COMMAND ...\n"
+    "\n"
+    "The keyfile is --keyfile, else $LQ_KEYFILE, else Keyfile.lqk in the current folder.\n"
+    "Passphrases come from the named variable or descriptor, else from the terminal.\n"
+    "Exit status: 0 done, 1 failed, 2 usage error, 3 a signature did not verify.\n"
+    "\n"
+    "commands:\n";
+
+bool IsGroupWord(const std::string& word) {
+  return word == "keyfile" || word == "key" || word == "group" || word == "signer";
+}
+
+bool KnownCommand(const std::string& name) {
+  for (const CommandUsage& c : kCommands) {
+    if (name == c.name) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string UsageText(const std::string& command) {
+  std::string text;
+  if (command.empty()) text = kGlobalUsage;
+  for (const CommandUsage& c : kCommands) {
+    const std::string name = c.name;
+    // "key" alone lists every key command.
+    if (!command.empty() && name != command && name.rfind(command + " ", 0) != 0) continue;
+    text += command.empty() ? "  " : "usage: lq [options] ";
+    text += c.synopsis;
+    text += "\n";
+    text += command.empty() ? "      " : "  ";
+    text += c.what;
+    text += "\n";
+  }
+  return text;
+}
+
+// --- Context ---------------------------------------------------------------------------------
+
+Context::Context(TerminalUi& terminal_ui, const GlobalOptions& global)
+    : ui(terminal_ui), options(global), kf(terminal_ui, random) {
+  SeedMoment moment;
+  moment.time = CurrentLocalTime();
+  SeedRuntimeRandom(random, moment);
+}
+
+Context::~Context() { Wipe(passphrase); }
+
+int Context::Fail(const std::string& text) {
+  ui.Error(text);
+  return kExitFailed;
+}
+
+int Context::UsageError(const std::string& command, const std::string& text) {
+  ui.Error(text);
+  std::fputs(UsageText(command).c_str(), stderr);
+  return kExitUsage;
+}
+
+int ReadSecret(TerminalUi& ui, const std::string& env, const std::string& fd, std::string& out) {
+  out.clear();
+  if (!env.empty()) {
+    const char* value = std::getenv(env.c_str());
+    if (value == nullptr) {
+      ui.Error("environment variable " + env + " is not set");
+      return kExitUsage;
+    }
+    out = value;
+    return kExitOk;
+  }
+  bool ok = false;
+  const long long n = ParseNumber(fd, &ok);
+  if (!ok || n < 0 || n > 65535 || fd.find_first_not_of("0123456789") != std::string::npos) {
+    ui.Error("not a file descriptor: " + fd);
+    return kExitUsage;
+  }
+  if (!ReadLineFromFd(static_cast<int>(n), out)) {
+    ui.Error("nothing could be read from descriptor " + fd);
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+int Context::OpenKeyfile() {
+  const std::string& path = options.keyfile;
+  const bool from_terminal = options.passphrase_env.empty() && options.passphrase_fd.empty();
+  Wipe(passphrase);
+  // A wrong passphrase option is a usage error, whatever state the keyfile is in.
+  if (!from_terminal) {
+    const int status = ReadSecret(ui, options.passphrase_env, options.passphrase_fd, passphrase);
+    if (status != kExitOk) return status;
+  }
+  if (!kf.files.Exists(path)) {
+    return Fail("no keyfile at " + path + " (make one with: lq keyfile create)");
+  }
+  if (from_terminal) {
+    passphrase = ui.AskPassphrase("Enter passphrase for keyfile:\r\n" + path);
+    if (passphrase == kPassphraseCancelled) return kExitFailed;
+  }
+  std::string attempt = passphrase;
+  int result = lq::OpenKeyfile(kf, path, attempt);
+  if (result == kKeyfileWrongPassphrase && from_terminal) {
+    Wipe(passphrase);
+    passphrase =
+        ui.AskPassphrase("Try, once more, to enter the correct passphrase for keyfile:\r\n" + path);
+    if (passphrase == kPassphraseCancelled) return kExitFailed;
+    attempt = passphrase;
+    result = lq::OpenKeyfile(kf, path, attempt);
+  }
+  Wipe(attempt);
+  return result == kKeyfileOpened ? kExitOk : kExitFailed;
+}
+
+int Context::SaveIfModified() {
+  if (!kf.open || !kf.modified) return kExitOk;
+  if (SaveKeyfile(kf, kf.name) != 0) {
+    ShowMessage(ui, "Keyfile_write-error", MessageStyle("Keyfile_write-error"), kf.name);
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+bool ParseExpiry(const std::string& text, int& year, int& month, int& day) {
+  year = month = day = 0;
+  if (text == "never") return true;
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+    if (text[i] < '0' || text[i] > '9') return false;
+  }
+  LocalTime t;
+  t.year = std::atoi(text.substr(0, 4).c_str());
+  t.month = std::atoi(text.substr(5, 2).c_str());
+  t.day = std::atoi(text.substr(8, 2).c_str());
+  if (t.year < 1 || !IsValidLocalTime(t)) return false;
+  year = t.year;
+  month = t.month;
+  day = t.day;
+  return true;
+}
+
+namespace {
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+}  // namespace
+
+std::string FindKeyByName(Context& ctx, const std::string& name) {
+  for (const KeyListEntry& k : ctx.kf.keys) {
+    if (k.keyname == name) return k.key_id;
+  }
+  std::string found;
+  int matches = 0;
+  for (const KeyListEntry& k : ctx.kf.keys) {
+    if (SameIgnoringCase(k.keyname, name)) {
+      found = k.key_id;
+      ++matches;
+    }
+  }
+  if (matches == 1) return found;
+  ctx.ui.Error("no key named \"" + name + "\"");
+  return {};
+}
+
+std::string FindGroupByName(Context& ctx, const std::string& name) {
+  for (const KeyGroupEntry& g : ctx.kf.groups) {
+    if (g.name == name) return g.group_id;
+  }
+  for (const KeyGroupEntry& g : ctx.kf.groups) {
+    if (SameIgnoringCase(g.name, name)) return g.group_id;
+  }
+  ctx.ui.Error("no group named \"" + name + "\"");
+  return {};
+}
+
+// --- The program -----------------------------------------------------------------------------
+
+int RunLq(const std::vector<std::string>& args, Terminal& terminal) {
+  GlobalOptions options;
+  std::vector<std::string> rest;
+  bool help = false;
+  bool yes = false, no = false;
+  std::string keyfile_option;
+  bool keyfile_given = false;
+  TerminalUi usage_ui(terminal, Answer::kNo);
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") {
+      rest.insert(rest.end(), args.begin() + static_cast<long>(i), args.end());
+      break;
+    }
+    std::string name = arg, value;
+    bool inline_value = false;
+    if (const size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+      inline_value = true;
+    }
+    const bool takes_value = name == "--keyfile" || name == "--passphrase-env" ||
+                             name == "--passphrase-fd" || name == "--store";
+    if (takes_value) {
+      if (!inline_value) {
+        if (i + 1 >= args.size()) {
+          usage_ui.Error("option " + name + " needs a value");
+          return kExitUsage;
+        }
+        value = args[++i];
+      }
+      if (name == "--keyfile") {
+        keyfile_option = value;
+        keyfile_given = true;
+      } else if (name == "--passphrase-env") {
+        options.passphrase_env = value;
+      } else if (name == "--passphrase-fd") {
+        options.passphrase_fd = value;
+      } else {
+        options.store = value;
+      }
+    } else if (arg == "--yes") {
+      yes = true;
+    } else if (arg == "--no") {
+      no = true;
+    } else if (arg == "--verbose") {
+      options.verbose = true;
+    } else if (arg == "--help" || arg == "-h") {
+      help = true;
+    } else {
+      rest.push_back(arg);
+    }
+  }
+
+  // The command words: a group word and its subcommand, or one word.
+  std::string command;
+  size_t words = 0;
+  if (!rest.empty()) {
+    command = rest[0];
+    words = 1;
+    if (IsGroupWord(command) && rest.size() > 1) {
+      command += " " + rest[1];
+      words = 2;
+    }
+  }
+  if (help) {
+    if (!command.empty() && !KnownCommand(command) && !IsGroupWord(command)) {
+      usage_ui.Error("unknown command: " + command);
+      std::fputs(UsageText({}).c_str(), stderr);
+      return kExitUsage;
+    }
+    std::fputs(UsageText(command).c_str(), stdout);
+    return kExitOk;
+  }
+  if (command.empty()) {
+    std::fputs(UsageText({}).c_str(), stderr);
+    return kExitUsage;
+  }
+  if (!KnownCommand(command)) {
+    usage_ui.Error("unknown command: " + command);
+    std::fputs(UsageText(IsGroupWord(rest[0]) ? rest[0] : std::string()).c_str(), stderr);
+    return kExitUsage;
+  }
+  if (yes && no) {
+    usage_ui.Error("--yes and --no exclude each other");
+    return kExitUsage;
+  }
+  if (!options.passphrase_env.empty() && !options.passphrase_fd.empty()) {
+    usage_ui.Error("--passphrase-env and --passphrase-fd exclude each other");
+    return kExitUsage;
+  }
+  options.answer = yes ? Answer::kYes : no ? Answer::kNo : Answer::kAsk;
+  if (keyfile_given) {
+    options.keyfile = keyfile_option;
+  } else if (const char* env = std::getenv("LQ_KEYFILE"); env != nullptr && *env != '\0') {
+    options.keyfile = env;
+  } else {
+    options.keyfile = kDefaultKeyfileName;
+  }
+  if (options.keyfile.empty()) {
+    usage_ui.Error("--keyfile needs a path");
+    return kExitUsage;
+  }
+
+  TerminalUi ui(terminal, options.answer);
+  ui.show_log = options.verbose;
+  Context ctx(ui, options);
+  const std::vector<std::string> command_args(rest.begin() + static_cast<long>(words), rest.end());
+  const std::string group = rest[0];
+  const std::string sub = words == 2 ? rest[1] : std::string();
+  if (group == "keyfile") return RunKeyfileCommand(ctx, sub, command_args);
+  if (group == "key") return RunKeyCommand(ctx, sub, command_args);
+  if (group == "group") return RunGroupCommand(ctx, sub, command_args);
+  if (group == "signer") return RunSignerCommand(ctx, sub, command_args);
+  if (group == "selftest") return RunSelftest(ctx, command_args);
+  return RunPacketCommand(ctx, group, command_args);
+}
+
+}  // namespace lq::cli
