@@ -65,8 +65,11 @@ bool ConstantTimeEqual(std::string_view a, std::string_view b) {
 }
 
 void WipeMemory(void* p, size_t n) {
-  volatile unsigned char* v = static_cast<volatile unsigned char*>(p);
-  while (n--) *v++ = 0;
+  if (n == 0) return;
+  std::memset(p, 0, n);
+  // The empty asm that may read the memory keeps the compiler from dropping the memset as a
+  // dead store; a byte-wise volatile loop would do the same at a tenth of the speed.
+  __asm__ __volatile__("" : : "r"(p) : "memory");
 }
 
 void Wipe(std::string& secret) {

@@ -113,7 +113,13 @@ TEST(ClassPeekProgram, FollowsThePointerStaysOnTopAndEndsOnEscape) {
     if (!dialog) Pump(50);
   }
   ASSERT_NE(dialog, nullptr) << "the inspector's dialog did not appear";
-  EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  // The window may be found before its initialisation has made it top-most.
+  bool topmost = false;
+  for (int i = 0; i < 100 && !topmost; ++i) {
+    topmost = GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST;
+    if (!topmost) Pump(20);
+  }
+  EXPECT_TRUE(topmost);
   HWND edit = GetDlgItem(dialog, 40);
   ASSERT_NE(edit, nullptr);
   EXPECT_TRUE(GetWindowLongW(edit, GWL_STYLE) & ES_MULTILINE);
