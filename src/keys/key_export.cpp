@@ -41,22 +41,6 @@ bool IsNumberText(std::string_view text) {
   return ParseNumber(text, &ok) > 0 && ok;
 }
 
-// Asks for the keyname of an imported key as a new key is named: non-empty, used by no key
-// and no group. Empty when the user cancelled.
-std::string AskImportedKeyname(Keyfile& kf) {
-  for (;;) {
-    bool ok = false;
-    std::string name = kf.ui.AskText(kNewKeyPrompt, {}, ok);
-    if (!ok || name == kPassphraseCancelled) return {};
-    if (name.empty()) continue;
-    if (KeynameUsed(kf, name, true) || GroupNameUsed(kf, name)) {
-      ShowMessage(kf.ui, "KeyName_exists", MessageStyle("KeyName_exists"), name);
-      continue;
-    }
-    return name;
-  }
-}
-
 // A private record that no longer pairs with the key's (new) public modulus would decrypt or
 // sign with the wrong key; it is removed.
 void DropStalePrivate(Keyfile& kf, std::string_view type, std::string_view key_id,
@@ -298,7 +282,7 @@ int ImportExportedKey(Keyfile& kf, std::string_view text, Bytes& stored_key_id) 
     if (answer == kIdYes && key_known) {
       keyname = existing.keyname;
     } else if (answer == kIdYes || answer == kIdNo) {
-      keyname = AskImportedKeyname(kf);
+      keyname = AskNewName(kf, kNewKeyPrompt);
       if (keyname.empty()) {
         WipeExportedKey(key);
         return kImportCancelled;
@@ -309,7 +293,7 @@ int ImportExportedKey(Keyfile& kf, std::string_view text, Bytes& stored_key_id) 
       return kImportCancelled;
     }
   } else {
-    keyname = AskImportedKeyname(kf);
+    keyname = AskNewName(kf, kNewKeyPrompt);
     if (keyname.empty()) {
       WipeExportedKey(key);
       return kImportCancelled;

@@ -54,22 +54,6 @@ bool IdentifierInUse(Keyfile& kf, std::string_view id) {
   return false;
 }
 
-// Asks for a name for a new key or group until it is non-empty and used by neither.
-// Empty when the user cancelled.
-std::string AskNewName(Keyfile& kf, const char* prompt) {
-  for (;;) {
-    bool ok = false;
-    std::string name = kf.ui.AskText(prompt, {}, ok);
-    if (!ok || name == kPassphraseCancelled) return {};
-    if (name.empty()) continue;
-    if (KeynameUsed(kf, name, true) || GroupNameUsed(kf, name)) {
-      ShowMessage(kf.ui, "KeyName_exists", MessageStyle("KeyName_exists"), name);
-      continue;
-    }
-    return name;
-  }
-}
-
 Bytes GroupFields(const KeyGroupEntry& group) {
   Bytes fields;
   AppendField(group.group_id, fields);
@@ -118,6 +102,22 @@ void ReplaceAt(Keyfile& kf, long index, Bytes record) {
 }
 
 }  // namespace
+
+// Asks for a name for a new key or group until it is non-empty and used by neither.
+// Empty when the user cancelled.
+std::string AskNewName(Keyfile& kf, const char* prompt) {
+  for (;;) {
+    bool ok = false;
+    std::string name = kf.ui.AskText(prompt, {}, ok);
+    if (!ok || name == kPassphraseCancelled) return {};
+    if (name.empty()) continue;
+    if (KeynameUsed(kf, name, true) || GroupNameUsed(kf, name)) {
+      ShowMessage(kf.ui, "KeyName_exists", MessageStyle("KeyName_exists"), name);
+      continue;
+    }
+    return name;
+  }
+}
 
 // --- Field lists -----------------------------------------------------------------------------
 

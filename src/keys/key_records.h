@@ -35,6 +35,11 @@ inline constexpr char kSelectedRecipients[] = "016";
 
 inline constexpr char kNewKeyPrompt[] = "Enter a unique name for the new keyrecord";
 inline constexpr char kNewGroupPrompt[] = "Enter a unique name for the new keygroup";
+
+// Asks with the text-entry prompt until the name is non-empty and used by no key and no group
+// (compared ignoring case; "KeyName_exists" each time it is). Empty when the user cancelled.
+std::string AskNewName(Keyfile& kf, const char* prompt);
+
 inline constexpr char kNoSigningKeyText[] = "No signingkey selected";
 
 // The owner's identification (record 004). `trust` is stored as given: "1" for a new key,
