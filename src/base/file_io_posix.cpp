@@ -13,28 +13,40 @@ namespace {
 
 int FromErrno(int e) {
   switch (e) {
-    case ENOENT: return fe::kFileNotFound;
-    case ENOTDIR: return fe::kPathNotFound;
+    case ENOENT:
+      return fe::kFileNotFound;
+    case ENOTDIR:
+      return fe::kPathNotFound;
     case EACCES:
     case EPERM:
-    case EROFS: return fe::kPermissionDenied;
+    case EROFS:
+      return fe::kPermissionDenied;
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:
 #endif
-    case EFBIG: return fe::kDiskFull;
-    case EEXIST: return fe::kFileAlreadyExists;
+    case EFBIG:
+      return fe::kDiskFull;
+    case EEXIST:
+      return fe::kFileAlreadyExists;
     case EMFILE:
-    case ENFILE: return fe::kTooManyFiles;
-    case EIO: return fe::kDeviceIoError;
+    case ENFILE:
+      return fe::kTooManyFiles;
+    case EIO:
+      return fe::kDeviceIoError;
     case ENAMETOOLONG:
-    case EINVAL: return fe::kBadFileName;
-    case EXDEV: return fe::kRenameAcrossDisks;
+    case EINVAL:
+      return fe::kBadFileName;
+    case EXDEV:
+      return fe::kRenameAcrossDisks;
     case EBUSY:
-    case ETXTBSY: return fe::kFileAlreadyOpen;
+    case ETXTBSY:
+      return fe::kFileAlreadyOpen;
     case ENXIO:
-    case ENODEV: return fe::kDiskNotReady;
-    default: return fe::kPathFileAccessError;
+    case ENODEV:
+      return fe::kDiskNotReady;
+    default:
+      return fe::kPathFileAccessError;
   }
 }
 

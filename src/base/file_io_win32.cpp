@@ -11,33 +11,46 @@ namespace {
 
 int FromWin32(DWORD e) {
   switch (e) {
-    case ERROR_FILE_NOT_FOUND: return fe::kFileNotFound;
+    case ERROR_FILE_NOT_FOUND:
+      return fe::kFileNotFound;
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_PATHNAME:
     case ERROR_DIRECTORY:
-    case ERROR_BAD_NETPATH: return fe::kPathNotFound;
-    case ERROR_TOO_MANY_OPEN_FILES: return fe::kTooManyFiles;
+    case ERROR_BAD_NETPATH:
+      return fe::kPathNotFound;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return fe::kTooManyFiles;
     case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT: return fe::kPermissionDenied;
-    case ERROR_NOT_READY: return fe::kDiskNotReady;
+    case ERROR_WRITE_PROTECT:
+      return fe::kPermissionDenied;
+    case ERROR_NOT_READY:
+      return fe::kDiskNotReady;
     case ERROR_CRC:
     case ERROR_SECTOR_NOT_FOUND:
     case ERROR_SEEK:
     case ERROR_READ_FAULT:
-    case ERROR_WRITE_FAULT: return fe::kDiskMediaError;
+    case ERROR_WRITE_FAULT:
+      return fe::kDiskMediaError;
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: return fe::kFileAlreadyOpen;
+    case ERROR_LOCK_VIOLATION:
+      return fe::kFileAlreadyOpen;
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_FULL: return fe::kDiskFull;
+    case ERROR_DISK_FULL:
+      return fe::kDiskFull;
     case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return fe::kFileAlreadyExists;
+    case ERROR_ALREADY_EXISTS:
+      return fe::kFileAlreadyExists;
     case ERROR_INVALID_NAME:
-    case ERROR_FILENAME_EXCED_RANGE: return fe::kBadFileName;
-    case ERROR_NOT_SAME_DEVICE: return fe::kRenameAcrossDisks;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return fe::kBadFileName;
+    case ERROR_NOT_SAME_DEVICE:
+      return fe::kRenameAcrossDisks;
     case ERROR_GEN_FAILURE:
-    case ERROR_IO_DEVICE: return fe::kDeviceIoError;
-    default: return fe::kPathFileAccessError;
+    case ERROR_IO_DEVICE:
+      return fe::kDeviceIoError;
+    default:
+      return fe::kPathFileAccessError;
   }
 }
 

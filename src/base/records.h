@@ -15,7 +15,7 @@ namespace lq {
 inline constexpr char kRecordFormat001[] = "001";
 
 // End and error markers NextField leaves in the position.
-constexpr long kFieldEnd = -1;        // the field just read was the last one
+constexpr long kFieldEnd = -1;          // the field just read was the last one
 constexpr long kFieldShortLength = -2;  // fewer than 4 bytes left for a length
 constexpr long kFieldOverlong = -3;     // content runs past the end, or a negative length
 

@@ -48,8 +48,8 @@ enum class ChangePassphraseMode { kChange = 1, kNewKeyfile = 2, kEditSecretKey =
 
 struct ChangePassphraseRequest {
   ChangePassphraseMode mode = ChangePassphraseMode::kChange;
-  std::string prompt;          // the prompt label text
-  std::string current_secret;  // mode 3: the box starts with it
+  std::string prompt;                                     // the prompt label text
+  std::string current_secret;                             // mode 3: the box starts with it
   int expiry_year = 0, expiry_month = 0, expiry_day = 0;  // mode 3: 0/0/0 means never
 };
 
@@ -68,9 +68,9 @@ struct OverwriteReply {
 
 struct FileChooserRequest {
   std::string title;
-  std::string filter;          // "Name|*.ext" pairs
+  std::string filter;  // "Name|*.ext" pairs
   std::string initial_folder;
-  std::string default_name;    // save dialogs
+  std::string default_name;  // save dialogs
   bool multi_select = false;
   bool save = false;
 };
@@ -94,8 +94,7 @@ class Ui : public TraceSink {
   virtual void HideProgress() {}
   virtual void SetSummary(std::string_view text) { (void)text; }
   // Adds a history tree item under `parent` (0: top level) and returns its handle (> 0).
-  virtual int AddHistoryEntry(std::string_view tree_text, std::string_view kept_text,
-                              int parent) {
+  virtual int AddHistoryEntry(std::string_view tree_text, std::string_view kept_text, int parent) {
     (void)tree_text, (void)kept_text, (void)parent;
     return 0;
   }

@@ -141,7 +141,8 @@ TEST(DateTimeRecord, DisplayTextIsDateBlankTime) {
 
 TEST(DateTimeRecord, NonsenseValuesStillGiveAText) {
   test::RecordingUi ui;
-  std::string text = FormatDateTimeRecord(ui, MakeDateTimeRecord(LocalTime{2005, 13, 45, 25, 61, 99}));
+  std::string text =
+      FormatDateTimeRecord(ui, MakeDateTimeRecord(LocalTime{2005, 13, 45, 25, 61, 99}));
   EXPECT_FALSE(text.empty());
   // A record with missing fields reads them as zero.
   EXPECT_FALSE(FormatDateTimeRecord(ui, "110001").empty());

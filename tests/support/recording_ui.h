@@ -50,8 +50,7 @@ class RecordingUi : public Ui {
   void UpdateProgress(long position, long maximum) override;
   void HideProgress() override;
   void SetSummary(std::string_view text) override;
-  int AddHistoryEntry(std::string_view tree_text, std::string_view kept_text,
-                      int parent) override;
+  int AddHistoryEntry(std::string_view tree_text, std::string_view kept_text, int parent) override;
   OverwriteReply ConfirmOverwrite(std::string_view existing_file,
                                   std::string_view new_file) override;
   std::string AskPassphrase(std::string_view prompt) override;

@@ -1,8 +1,7 @@
 // Proves the Windows test path: real Win32 calls under Wine on the shared virtual display —
 // a window, the clipboard, a global hotkey, and the Windows file layer's error numbers.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 

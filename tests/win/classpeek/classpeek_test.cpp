@@ -1,8 +1,7 @@
 // The window-class inspector: the five lines for known windows, and the running program, which
 // must follow the mouse pointer, stay on top and end on Escape.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -12,7 +11,9 @@
 namespace lq {
 namespace {
 
-LRESULT CALLBACK PlainProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcW(h, m, w, l); }
+LRESULT CALLBACK PlainProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  return DefWindowProcW(h, m, w, l);
+}
 
 HWND MakeWindow(const wchar_t* title, int x, int y, int w, int h) {
   static bool registered = false;
@@ -54,11 +55,11 @@ TEST(PeekText, TopLevelWindowHasNoParent) {
 
 TEST(PeekText, ChildControlNamesItsParent) {
   HWND hwnd = MakeWindow(L"Parent", 50, 50, 300, 200);
-  HWND button = CreateWindowExW(0, L"BUTTON", L"&Send", WS_CHILD | WS_VISIBLE, 10, 10, 80, 24,
-                                hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND button = CreateWindowExW(0, L"BUTTON", L"&Send", WS_CHILD | WS_VISIBLE, 10, 10, 80, 24, hwnd,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(button, nullptr);
-  EXPECT_EQ(PeekText(button), "Window name: &Send\r\nClass:Button\r\nhWnd: " +
-                                  HandleText(button) + "\r\nhParent: " + HandleText(hwnd) +
+  EXPECT_EQ(PeekText(button), "Window name: &Send\r\nClass:Button\r\nhWnd: " + HandleText(button) +
+                                  "\r\nhParent: " + HandleText(hwnd) +
                                   "\r\nParent class: LqPeekTarget\r\n");
   DestroyWindow(hwnd);
 }
@@ -103,8 +104,8 @@ TEST(ClassPeekProgram, FollowsThePointerStaysOnTopAndEndsOnEscape) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &si, &pi))
+  ASSERT_TRUE(
+      CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
       << GetLastError();
 
   HWND dialog = nullptr;
@@ -130,8 +131,9 @@ TEST(ClassPeekProgram, FollowsThePointerStaysOnTopAndEndsOnEscape) {
   GetWindowRect(target, &r);
   SetCursorPos(r.left + 60, r.top + 100);
   std::string seen;
-  std::string expected = "Window name: Mail window under test\r\nClass:LqPeekTarget\r\nhWnd: " +
-                         HandleText(target) + "\r\nhParent:  0\r\nParent class: \r\n";
+  std::string expected =
+      "Window name: Mail window under test\r\nClass:LqPeekTarget\r\nhWnd: " + HandleText(target) +
+      "\r\nhParent:  0\r\nParent class: \r\n";
   EXPECT_TRUE(WaitForText(dialog, "Mail window under test", seen)) << seen;
   EXPECT_EQ(seen, expected);
 
