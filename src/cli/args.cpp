@@ -14,7 +14,7 @@ const std::vector<std::string>& ParsedArgs::All(const std::string& option) const
   return it == values.end() ? kNone : it->second;
 }
 
-bool ParseArgs(const std::vector<std::string>& args, const ArgSpec& spec, ParsedArgs& out,
+bool ParseArgs(const std::vector<std::string>& args, const ArgSyntax& syntax, ParsedArgs& out,
                std::string& error) {
   out = ParsedArgs();
   bool options_done = false;
@@ -36,13 +36,13 @@ bool ParseArgs(const std::vector<std::string>& args, const ArgSpec& spec, Parsed
       value = arg.substr(eq + 1);
       inline_value = true;
     }
-    if (spec.flags.count(name) != 0) {
+    if (syntax.flags.count(name) != 0) {
       if (inline_value) {
         error = "option " + name + " takes no value";
         return false;
       }
       out.flags.insert(name);
-    } else if (spec.values.count(name) != 0) {
+    } else if (syntax.values.count(name) != 0) {
       if (!inline_value) {
         if (i + 1 >= args.size()) {
           error = "option " + name + " needs a value";
@@ -56,12 +56,12 @@ bool ParseArgs(const std::vector<std::string>& args, const ArgSpec& spec, Parsed
       return false;
     }
   }
-  if (out.positional.size() < spec.min_positional) {
+  if (out.positional.size() < syntax.min_positional) {
     error = "missing argument";
     return false;
   }
-  if (out.positional.size() > spec.max_positional) {
-    error = "unexpected argument " + out.positional[spec.max_positional];
+  if (out.positional.size() > syntax.max_positional) {
+    error = "unexpected argument " + out.positional[syntax.max_positional];
     return false;
   }
   return true;

@@ -10,7 +10,7 @@
 
 namespace lq::cli {
 
-struct ArgSpec {
+struct ArgSyntax {
   std::set<std::string> flags;   // options without a value
   std::set<std::string> values;  // options that take one value (may repeat)
   size_t min_positional = 0;
@@ -30,9 +30,9 @@ struct ParsedArgs {
   const std::vector<std::string>& All(const std::string& option) const;
 };
 
-// Parses `args` against `spec`. False with `error` set on an unknown option, a missing value
+// Parses `args` against `syntax`. False with `error` set on an unknown option, a missing value
 // or a wrong number of positional arguments. "-" alone is positional; "--" ends the options.
-bool ParseArgs(const std::vector<std::string>& args, const ArgSpec& spec, ParsedArgs& out,
+bool ParseArgs(const std::vector<std::string>& args, const ArgSyntax& syntax, ParsedArgs& out,
                std::string& error);
 
 }  // namespace lq::cli

@@ -35,9 +35,9 @@ std::string DateText(int year, int month, int day) {
 
 // Parses the arguments of `command`; a usage error is reported and its status returned.
 int Parse(Context& ctx, const std::string& command, const std::vector<std::string>& args,
-          const ArgSpec& spec, ParsedArgs& parsed) {
+          const ArgSyntax& syntax, ParsedArgs& parsed) {
   std::string error;
-  if (!ParseArgs(args, spec, parsed, error)) return ctx.UsageError(command, error);
+  if (!ParseArgs(args, syntax, parsed, error)) return ctx.UsageError(command, error);
   return kExitOk;
 }
 
@@ -74,10 +74,10 @@ int KeyfileCreate(Context& ctx, const std::vector<std::string>& args) {
 }
 
 int KeyfilePasswd(Context& ctx, const std::vector<std::string>& args) {
-  ArgSpec spec;
-  spec.values = {"--new-passphrase-env", "--new-passphrase-fd"};
+  ArgSyntax syntax;
+  syntax.values = {"--new-passphrase-env", "--new-passphrase-fd"};
   ParsedArgs p;
-  if (int s = Parse(ctx, "keyfile passwd", args, spec, p); s != kExitOk) return s;
+  if (int s = Parse(ctx, "keyfile passwd", args, syntax, p); s != kExitOk) return s;
   const std::string env = p.Value("--new-passphrase-env");
   const std::string fd = p.Value("--new-passphrase-fd");
   if (!env.empty() && !fd.empty()) {
@@ -148,12 +148,12 @@ int KeyfileInfo(Context& ctx, const std::vector<std::string>& args) {
 // --- key -------------------------------------------------------------------------------------
 
 int KeyNew(Context& ctx, const std::vector<std::string>& args) {
-  ArgSpec spec;
-  spec.values = {"--first",   "--last",  "--company", "--department",
-                 "--subject", "--email", "--trust"};
-  spec.min_positional = spec.max_positional = 1;
+  ArgSyntax syntax;
+  syntax.values = {"--first",   "--last",  "--company", "--department",
+                   "--subject", "--email", "--trust"};
+  syntax.min_positional = syntax.max_positional = 1;
   ParsedArgs p;
-  if (int s = Parse(ctx, "key new", args, spec, p); s != kExitOk) return s;
+  if (int s = Parse(ctx, "key new", args, syntax, p); s != kExitOk) return s;
   const std::string trust = p.Value("--trust", "1");
   if (trust != "1" && trust != "2" && trust != "3") {
     return ctx.UsageError("key new", "--trust must be 1, 2 or 3");
@@ -181,11 +181,11 @@ int KeyNew(Context& ctx, const std::vector<std::string>& args) {
 }
 
 int KeySecret(Context& ctx, const std::vector<std::string>& args) {
-  ArgSpec spec;
-  spec.values = {"--secret-env", "--secret-fd", "--expires"};
-  spec.min_positional = spec.max_positional = 1;
+  ArgSyntax syntax;
+  syntax.values = {"--secret-env", "--secret-fd", "--expires"};
+  syntax.min_positional = syntax.max_positional = 1;
   ParsedArgs p;
-  if (int s = Parse(ctx, "key secret", args, spec, p); s != kExitOk) return s;
+  if (int s = Parse(ctx, "key secret", args, syntax, p); s != kExitOk) return s;
   const std::string env = p.Value("--secret-env"), fd = p.Value("--secret-fd");
   if (env.empty() == fd.empty()) {
     return ctx.UsageError("key secret", "give one of --secret-env and --secret-fd");
@@ -210,11 +210,11 @@ int KeySecret(Context& ctx, const std::vector<std::string>& args) {
 }
 
 int KeyGen(Context& ctx, const std::vector<std::string>& args) {
-  ArgSpec spec;
-  spec.values = {"--bits", "--expires", "--share"};
-  spec.min_positional = spec.max_positional = 1;
+  ArgSyntax syntax;
+  syntax.values = {"--bits", "--expires", "--share"};
+  syntax.min_positional = syntax.max_positional = 1;
   ParsedArgs p;
-  if (int s = Parse(ctx, "key gen", args, spec, p); s != kExitOk) return s;
+  if (int s = Parse(ctx, "key gen", args, syntax, p); s != kExitOk) return s;
   KeyPairRequest request;
   bool ok = false;
   const std::string bits_text = p.Value("--bits");
@@ -281,10 +281,10 @@ int KeyList(Context& ctx, const std::vector<std::string>& args) {
 }
 
 int KeyDelete(Context& ctx, const std::vector<std::string>& args) {
-  ArgSpec spec;
-  spec.min_positional = spec.max_positional = 1;
+  ArgSyntax syntax;
+  syntax.min_positional = syntax.max_positional = 1;
   ParsedArgs p;
-  if (int s = Parse(ctx, "key delete", args, spec, p); s != kExitOk) return s;
+  if (int s = Parse(ctx, "key delete", args, syntax, p); s != kExitOk) return s;
   return WithKeyfile(ctx, [&]() {
     const std::string key_id = FindKeyByName(ctx, p.positional[0]);
     if (key_id.empty()) return kExitFailed;
@@ -294,12 +294,12 @@ int KeyDelete(Context& ctx, const std::vector<std::string>& args) {
 }
 
 int KeyExportCommand(Context& ctx, const std::vector<std::string>& args) {
-  ArgSpec spec;
-  spec.flags = {"--private"};
-  spec.values = {"-o", "--output"};
-  spec.min_positional = spec.max_positional = 1;
+  ArgSyntax syntax;
+  syntax.flags = {"--private"};
+  syntax.values = {"-o", "--output"};
+  syntax.min_positional = syntax.max_positional = 1;
   ParsedArgs p;
-  if (int s = Parse(ctx, "key export", args, spec, p); s != kExitOk) return s;
+  if (int s = Parse(ctx, "key export", args, syntax, p); s != kExitOk) return s;
   const std::string output = p.Value("-o", p.Value("--output"));
   const bool with_private = p.Has("--private");
   return WithKeyfile(ctx, [&]() {
@@ -366,12 +366,12 @@ std::string ImportedKeyname(Context& ctx, const std::string& text) {
 }
 
 int KeyImportCommand(Context& ctx, const std::vector<std::string>& args) {
-  ArgSpec spec;
-  spec.flags = {"--replace"};
-  spec.values = {"--as"};
-  spec.max_positional = 1;
+  ArgSyntax syntax;
+  syntax.flags = {"--replace"};
+  syntax.values = {"--as"};
+  syntax.max_positional = 1;
   ParsedArgs p;
-  if (int s = Parse(ctx, "key import", args, spec, p); s != kExitOk) return s;
+  if (int s = Parse(ctx, "key import", args, syntax, p); s != kExitOk) return s;
   if (p.Has("--replace") && p.Has("--as")) {
     return ctx.UsageError("key import", "--replace and --as exclude each other");
   }
@@ -409,11 +409,11 @@ int KeyImportCommand(Context& ctx, const std::vector<std::string>& args) {
 
 int GroupMembers(Context& ctx, const std::string& command, const std::vector<std::string>& args,
                  bool add) {
-  ArgSpec spec;
-  spec.min_positional = 2;
-  spec.max_positional = 10000;
+  ArgSyntax syntax;
+  syntax.min_positional = 2;
+  syntax.max_positional = 10000;
   ParsedArgs p;
-  if (int s = Parse(ctx, command, args, spec, p); s != kExitOk) return s;
+  if (int s = Parse(ctx, command, args, syntax, p); s != kExitOk) return s;
   return WithKeyfile(ctx, [&]() {
     const std::string group_id = FindGroupByName(ctx, p.positional[0]);
     if (group_id.empty()) return kExitFailed;
@@ -454,10 +454,10 @@ int RunKeyCommand(Context& ctx, const std::string& sub, const std::vector<std::s
 int RunGroupCommand(Context& ctx, const std::string& sub, const std::vector<std::string>& args) {
   if (sub == "add") return GroupMembers(ctx, "group add", args, true);
   if (sub == "remove") return GroupMembers(ctx, "group remove", args, false);
-  ArgSpec spec;
-  spec.min_positional = spec.max_positional = sub == "list" ? 0 : 1;
+  ArgSyntax syntax;
+  syntax.min_positional = syntax.max_positional = sub == "list" ? 0 : 1;
   ParsedArgs p;
-  if (int s = Parse(ctx, "group " + sub, args, spec, p); s != kExitOk) return s;
+  if (int s = Parse(ctx, "group " + sub, args, syntax, p); s != kExitOk) return s;
   return WithKeyfile(ctx, [&]() {
     if (sub == "new") {
       ctx.ui.texts.push_back(p.positional[0]);
@@ -482,13 +482,13 @@ int RunGroupCommand(Context& ctx, const std::string& sub, const std::vector<std:
 }
 
 int RunSignerCommand(Context& ctx, const std::string& sub, const std::vector<std::string>& args) {
-  ArgSpec spec;
+  ArgSyntax syntax;
   if (sub == "set") {
-    spec.flags = {"--always-encrypt"};
-    spec.min_positional = spec.max_positional = 1;
+    syntax.flags = {"--always-encrypt"};
+    syntax.min_positional = syntax.max_positional = 1;
   }
   ParsedArgs p;
-  if (int s = Parse(ctx, "signer " + sub, args, spec, p); s != kExitOk) return s;
+  if (int s = Parse(ctx, "signer " + sub, args, syntax, p); s != kExitOk) return s;
   return WithKeyfile(ctx, [&]() {
     if (sub == "set") {
       const std::string key_id = FindKeyByName(ctx, p.positional[0]);

@@ -69,15 +69,15 @@ bool Attachments(Context& ctx, const ParsedArgs& p, PacketSession& s) {
 
 int Compose(Context& ctx, const std::string& command, const std::vector<std::string>& args,
             bool encrypt) {
-  ArgSpec spec;
-  spec.values = {"--attach", "--text", "-o", "--output"};
+  ArgSyntax syntax;
+  syntax.values = {"--attach", "--text", "-o", "--output"};
   if (encrypt) {
-    spec.values.insert({"--to", "--prefer"});
-    spec.flags = {"--sign"};
+    syntax.values.insert({"--to", "--prefer"});
+    syntax.flags = {"--sign"};
   }
   ParsedArgs p;
   std::string error;
-  if (!ParseArgs(args, spec, p, error)) return ctx.UsageError(command, error);
+  if (!ParseArgs(args, syntax, p, error)) return ctx.UsageError(command, error);
   std::vector<std::string> names;
   for (const std::string& list : p.All("--to")) {
     std::stringstream in(list);
@@ -145,11 +145,11 @@ bool IsPacketFile(std::string_view data) {
 }
 
 int Decrypt(Context& ctx, const std::vector<std::string>& args) {
-  ArgSpec spec;
-  spec.max_positional = 1;
+  ArgSyntax syntax;
+  syntax.max_positional = 1;
   ParsedArgs p;
   std::string error;
-  if (!ParseArgs(args, spec, p, error)) return ctx.UsageError("decrypt", error);
+  if (!ParseArgs(args, syntax, p, error)) return ctx.UsageError("decrypt", error);
   const std::string source = p.positional.empty() ? "-" : p.positional[0];
   std::string data;
   if (source == "-") {

@@ -239,7 +239,7 @@ struct LoadedImage {
   COLORREF key = 0;  // the see-through colour when see_through
 };
 // Loads an image; w, h > 0 ask for that size of an icon. The caller owns the handles.
-LoadedImage LoadImageText(const char* spec, int w, int h);
+LoadedImage LoadImageText(const char* source, int w, int h);
 // A copy of a bitmap with its see-through colour replaced by `background`.
 HBITMAP FlattenBitmap(HBITMAP bitmap, COLORREF key, COLORREF background);
 int ImageListFlags();

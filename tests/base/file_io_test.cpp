@@ -4,36 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <random>
+#include "support/file_fakes.h"
 
 namespace lq {
 namespace {
 
-namespace fs = std::filesystem;
-
-class TempDir {
- public:
-  TempDir() {
-    std::random_device rd;
-    path_ = fs::temp_directory_path() / ("lq-test-" + std::to_string(rd()) + std::to_string(rd()));
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  size_t Count() const {
-    size_t n = 0;
-    for (auto& e : fs::directory_iterator(path_)) n += e.is_regular_file() ? 1 : 0;
-    return n;
-  }
-
- private:
-  fs::path path_;
-};
+using test::FailingOps;
+using test::TempDir;
 
 TEST(FileIo, ReplaceThenReadRoundTripsAnyBytes) {
   TempDir dir;
@@ -70,39 +47,6 @@ TEST(FileIo, ReadingAFolderIsAnAccessError) {
   EXPECT_TRUE(err == fe::kPathFileAccessError || err == fe::kPermissionDenied) << err;
 }
 
-// Passes every call through to the real files until its budget runs out, then fails.
-class FailingOps : public FileOps {
- public:
-  explicit FailingOps(int budget) : budget_(budget) {}
-  int ReadAll(const std::string& p, std::string& c) override { return RealFileOps().ReadAll(p, c); }
-  int CreateExclusive(const std::string& p, FileHandle& h) override {
-    return Spend() ? RealFileOps().CreateExclusive(p, h) : fe::kDiskFull;
-  }
-  int Write(FileHandle h, std::string_view d) override {
-    if (!Spend()) {
-      // A partial write before the failure, as a full disk does.
-      RealFileOps().Write(h, d.substr(0, d.size() / 2));
-      return fe::kDiskFull;
-    }
-    return RealFileOps().Write(h, d);
-  }
-  int Flush(FileHandle h) override { return Spend() ? RealFileOps().Flush(h) : fe::kDeviceIoError; }
-  int Close(FileHandle h) override {
-    int err = RealFileOps().Close(h);  // the handle is released either way
-    return Spend() ? err : fe::kDeviceIoError;
-  }
-  int Rename(const std::string& a, const std::string& b) override {
-    return Spend() ? RealFileOps().Rename(a, b) : fe::kPermissionDenied;
-  }
-  int Remove(const std::string& p) override { return RealFileOps().Remove(p); }
-  bool Exists(const std::string& p) override { return RealFileOps().Exists(p); }
-  bool exhausted() const { return budget_ < 0; }
-
- private:
-  bool Spend() { return budget_-- > 0; }
-  int budget_;
-};
-
 TEST(FileIo, AFailureAtAnyStepKeepsTheOldFile) {
   TempDir dir;
   std::string path = dir.File("Keyfile.lqk");
@@ -116,7 +60,7 @@ TEST(FileIo, AFailureAtAnyStepKeepsTheOldFile) {
     std::string back;
     ASSERT_EQ(ReadWholeFile(path, back), fe::kOk);
     if (err == fe::kOk) {
-      EXPECT_FALSE(ops.exhausted());
+      EXPECT_FALSE(ops.Exhausted());
       EXPECT_EQ(back, new_data);
       succeeded = true;
     } else {

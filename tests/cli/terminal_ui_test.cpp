@@ -152,31 +152,31 @@ TEST(TerminalUi, TextPromptsTakeCommandLineNamesThenCancel) {
 }
 
 TEST(Args, OptionsValuesAndPositionals) {
-  ArgSpec spec;
-  spec.flags = {"--sign"};
-  spec.values = {"--to", "-o", "--attach"};
-  spec.max_positional = 1;
+  ArgSyntax syntax;
+  syntax.flags = {"--sign"};
+  syntax.values = {"--to", "-o", "--attach"};
+  syntax.max_positional = 1;
   ParsedArgs p;
   std::string error;
   ASSERT_TRUE(ParseArgs({"--to", "a,b", "--sign", "--attach=x", "--attach", "y", "-o", "out", "-"},
-                        spec, p, error))
+                        syntax, p, error))
       << error;
   EXPECT_EQ(p.Value("--to"), "a,b");
   EXPECT_TRUE(p.Has("--sign"));
   EXPECT_EQ(p.All("--attach"), (std::vector<std::string>{"x", "y"}));
   EXPECT_EQ(p.Value("-o"), "out");
   EXPECT_EQ(p.positional, std::vector<std::string>{"-"});
-  ASSERT_TRUE(ParseArgs({"--", "--to"}, spec, p, error));
+  ASSERT_TRUE(ParseArgs({"--", "--to"}, syntax, p, error));
   EXPECT_EQ(p.positional, std::vector<std::string>{"--to"});
 
-  EXPECT_FALSE(ParseArgs({"--bogus"}, spec, p, error));
+  EXPECT_FALSE(ParseArgs({"--bogus"}, syntax, p, error));
   EXPECT_EQ(error, "unknown option --bogus");
-  EXPECT_FALSE(ParseArgs({"--to"}, spec, p, error));
+  EXPECT_FALSE(ParseArgs({"--to"}, syntax, p, error));
   EXPECT_EQ(error, "option --to needs a value");
-  EXPECT_FALSE(ParseArgs({"--sign=1"}, spec, p, error));
-  EXPECT_FALSE(ParseArgs({"a", "b"}, spec, p, error));
-  spec.min_positional = 1;
-  EXPECT_FALSE(ParseArgs({}, spec, p, error));
+  EXPECT_FALSE(ParseArgs({"--sign=1"}, syntax, p, error));
+  EXPECT_FALSE(ParseArgs({"a", "b"}, syntax, p, error));
+  syntax.min_positional = 1;
+  EXPECT_FALSE(ParseArgs({}, syntax, p, error));
 }
 
 TEST(Args, ExpiryDates) {

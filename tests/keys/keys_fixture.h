@@ -1,6 +1,6 @@
-// Shared pieces of the keyfile tests: a temporary folder, a session (Ui, random state, files,
-// keyfile) that can be made afresh to reopen a file as a new program run would, and a file
-// layer that fails after a number of operations.
+// Shared pieces of the keyfile tests: a session (Ui, random state, files, keyfile) that can be
+// made afresh to reopen a file as a new program run would; the temporary folder and the failing
+// file layer come from support/file_fakes.h.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,68 +15,10 @@
 #include "base/file_io.h"
 #include "keys/key_records.h"
 #include "keys/keyfile.h"
+#include "support/file_fakes.h"
 #include "support/recording_ui.h"
 
 namespace lq::test {
-
-class TempDir {
- public:
-  TempDir() {
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() /
-            ("lq-keys-" + std::to_string(rd()) + std::to_string(rd()));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Path() const { return path_.string(); }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (auto& e : std::filesystem::directory_iterator(path_)) {
-      names.push_back(e.path().filename().string());
-    }
-    return names;
-  }
-
- private:
-  std::filesystem::path path_;
-};
-
-// Passes every call to the real files until its budget is spent, then fails: a full disk, a
-// failing flush or close, a refused rename.
-class FailingOps : public FileOps {
- public:
-  explicit FailingOps(int budget) : budget_(budget) {}
-  int ReadAll(const std::string& p, std::string& c) override { return RealFileOps().ReadAll(p, c); }
-  int CreateExclusive(const std::string& p, FileHandle& h) override {
-    return Spend() ? RealFileOps().CreateExclusive(p, h) : fe::kDiskFull;
-  }
-  int Write(FileHandle h, std::string_view d) override {
-    if (!Spend()) {
-      RealFileOps().Write(h, d.substr(0, d.size() / 2));  // a partial write, as a full disk does
-      return fe::kDiskFull;
-    }
-    return RealFileOps().Write(h, d);
-  }
-  int Flush(FileHandle h) override { return Spend() ? RealFileOps().Flush(h) : fe::kDeviceIoError; }
-  int Close(FileHandle h) override {
-    const int err = RealFileOps().Close(h);
-    return Spend() ? err : fe::kDeviceIoError;
-  }
-  int Rename(const std::string& a, const std::string& b) override {
-    return Spend() ? RealFileOps().Rename(a, b) : fe::kPermissionDenied;
-  }
-  int Remove(const std::string& p) override { return RealFileOps().Remove(p); }
-  bool Exists(const std::string& p) override { return RealFileOps().Exists(p); }
-  bool Exhausted() const { return budget_ < 0; }
-
- private:
-  bool Spend() { return budget_-- > 0; }
-  int budget_;
-};
 
 // One program run: its own Ui, random state and keyfile state.
 struct Session {
