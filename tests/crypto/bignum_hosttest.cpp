@@ -11,6 +11,7 @@
 #include "crypto/bignum_kernel.h"
 #include "crypto/primes.h"
 #include "crypto/random.h"
+#include "support/scripted_random.h"
 
 namespace lq {
 namespace {
@@ -334,17 +335,7 @@ TEST(BigNumVsGmp, ProbablePrimeAgreesWithGmp) {
   }
 }
 
-// A reproducible runtime source, so that two contexts draw the same numbers.
-class SeededSource : public UniformSource {
- public:
-  explicit SeededSource(uint32_t seed) : rng_(seed) {}
-  uint32_t Uniform(uint32_t a, uint32_t b) override {
-    return std::uniform_int_distribution<uint32_t>(a, b)(rng_);
-  }
-
- private:
-  std::mt19937 rng_;
-};
+using test::SeededSource;
 
 // The search returns the first successor of its draw that passes trial division and is prime:
 // replaying the same draw and walking the successors with TrialDivision and GMP must land on the

@@ -12,6 +12,7 @@
 #include "crypto/primes.h"
 #include "crypto/random.h"
 #include "support/recording_ui.h"
+#include "support/scripted_random.h"
 
 namespace lq {
 namespace {
@@ -112,19 +113,7 @@ BigNum Words(std::initializer_list<uint32_t> words) {
   return out;
 }
 
-// RuntimeRandom answers from a list, recording each requested range.
-class ScriptedSource : public UniformSource {
- public:
-  std::deque<uint32_t> answers;
-  std::vector<std::pair<uint32_t, uint32_t>> ranges;
-  uint32_t Uniform(uint32_t a, uint32_t b) override {
-    ranges.emplace_back(a, b);
-    if (answers.empty()) return a;
-    const uint32_t v = answers.front();
-    answers.pop_front();
-    return v;
-  }
-};
+using test::ScriptedSource;
 
 TEST(BigNum, RepresentationAndNormalisation) {
   EXPECT_EQ(BigFromWord(1), std::string("\x01\0\0\0", 4));

@@ -16,6 +16,7 @@
 #include "crypto/bignum.h"
 #include "crypto/primes.h"
 #include "support/recording_ui.h"
+#include "support/scripted_random.h"
 
 namespace lq {
 namespace {
@@ -25,32 +26,9 @@ constexpr char kWaitText[] =
     "This is only necessary when creating a new keyfile.\r\n"
     "Just a moment please...";
 
-// RuntimeRandom answers from a list (the range's low end once it runs dry), recording each
-// requested range.
-class ScriptedSource : public UniformSource {
- public:
-  std::deque<uint32_t> answers;
-  std::vector<std::pair<uint32_t, uint32_t>> ranges;
-  uint32_t Uniform(uint32_t a, uint32_t b) override {
-    ranges.emplace_back(a, b);
-    if (answers.empty()) return a;
-    const uint32_t v = answers.front();
-    answers.pop_front();
-    return v;
-  }
-};
+using test::ScriptedSource;
 
-// Reproducible draws, so two contexts can be replayed against each other.
-class SeededSource : public UniformSource {
- public:
-  explicit SeededSource(uint32_t seed) : rng_(seed) {}
-  uint32_t Uniform(uint32_t a, uint32_t b) override {
-    return std::uniform_int_distribution<uint32_t>(a, b)(rng_);
-  }
-
- private:
-  std::mt19937 rng_;
-};
+using test::SeededSource;
 
 int CountCalls(const test::RecordingUi& ui, const std::string& what) {
   int n = 0;

@@ -11,6 +11,7 @@
 #include "crypto/bignum.h"
 #include "crypto/rsa.h"
 #include "support/recording_ui.h"
+#include "support/scripted_random.h"
 
 namespace lq {
 namespace {
@@ -40,16 +41,7 @@ class Z {
   mpz_t z_;
 };
 
-class SeededSource : public UniformSource {
- public:
-  explicit SeededSource(uint64_t seed) : rng_(seed) {}
-  uint32_t Uniform(uint32_t a, uint32_t b) override {
-    return std::uniform_int_distribution<uint32_t>(a, b)(rng_);
-  }
-
- private:
-  std::mt19937_64 rng_;
-};
+using SeededSource = test::SeededSource64;
 
 // The system's digest from OpenSSL's: the same state words, each written least significant
 // byte first (valid for inputs whose length mod 64 is not 55, where the padding differs).

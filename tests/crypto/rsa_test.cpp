@@ -13,22 +13,13 @@
 #include "crypto/bignum.h"
 #include "crypto/sha256.h"
 #include "support/recording_ui.h"
+#include "support/scripted_random.h"
 
 namespace lq {
 namespace {
 
-// A reproducible runtime generator, so the generated keys (and the test's running time) are
-// the same in every run.
-class SeededSource : public UniformSource {
- public:
-  explicit SeededSource(uint64_t seed) : rng_(seed) {}
-  uint32_t Uniform(uint32_t a, uint32_t b) override {
-    return std::uniform_int_distribution<uint32_t>(a, b)(rng_);
-  }
-
- private:
-  std::mt19937_64 rng_;
-};
+// Reproducible draws, so the generated keys (and the running time) are the same in every run.
+using SeededSource = test::SeededSource64;
 
 // One pair per length, generated on first use and kept for every test that needs it.
 struct GeneratedPair {
