@@ -66,12 +66,12 @@ int RegisterHotkeys(Ui& ui, Desktop& desktop, WindowId window, const HotkeyIds& 
                     const Settings& s);
 
 enum class StoreHotkeyResult {
-  kStored,      // the new combination is registered and in the settings
-  kCleared,     // the control held no key: the old one is unregistered, key 0 stored
-  kRefused,     // the new one is taken: message shown, the old one registered again and kept
-                // in the settings
-  kRefusedLost, // the new one is taken and the old one could not be registered again either
-                // (it was not working before): message shown, settings unchanged
+  kStored,       // the new combination is registered and in the settings
+  kCleared,      // the control held no key: the old one is unregistered, key 0 stored
+  kRefused,      // the new one is taken: message shown, the old one registered again and kept
+                 // in the settings
+  kRefusedLost,  // the new one is taken and the old one could not be registered again either
+                 // (it was not working before): message shown, settings unchanged
 };
 
 // "Store hotkey": takes the control's value (HKM_GETHOTKEY), unregisters the action's old

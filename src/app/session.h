@@ -47,8 +47,7 @@ struct SessionEnvironment {
 // What InitSession did, for the GUI (and tests) to act on.
 struct InitReport {
   SettingsLoad settings = SettingsLoad::kNoFile;
-  bool seeded_from_os = false;   // OS entropy was mixed into the start-up seed
-  bool atoms_created = false;    // all three hotkey atoms exist
+  bool atoms_created = false;  // all three hotkey atoms exist
   bool email_driver_loaded = false;
   bool keyfile_open = false;
 };
@@ -88,10 +87,10 @@ struct InitStep {
   void (*run)(Session& session, InitReport& report);
 };
 // The steps in order: "seed" (seed text from local date, time, seconds of day and the cursor,
-// mixed with OS entropy), "settings" (LoadSettings, then the session's flags from them),
-// "fonts" (nothing to do here: the GUI defines FontSlots()), "e-mail driver" (the seam), "atoms"
-// (the three hotkey atoms), "keyfile" (command line, settings, or the default, created when
-// missing, with "Keyfile_CommandlineNotFound" / "Keyfile_INIKeyfileNotFound").
+// mixed with OS entropy by the runtime generator), "settings" (LoadSettings, then the session's
+// flags from them), "fonts" (nothing to do here: the GUI defines FontSlots()), "e-mail driver" (the
+// seam), "atoms" (the three hotkey atoms), "keyfile" (command line, settings, or the default,
+// created when missing, with "Keyfile_CommandlineNotFound" / "Keyfile_INIKeyfileNotFound").
 std::span<const InitStep> InitSteps();
 
 // Runs every step in order with `session.env`. The program goes on with whatever the steps

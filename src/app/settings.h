@@ -58,39 +58,45 @@ enum class SettingType { kText, kFlag, kByte, kMinutes, kInteger };
 
 // The SETTINGS form: tabs and control ids. The form is built from these ids and the table
 // below; ApplySettingsForm reads the same ids back.
-enum class SettingsTab { kNone = 0, kBehaviour = 1, kHotkeys = 2, kEncryption = 3, kDecryption = 4,
-                         kEmail = 5 };
+enum class SettingsTab {
+  kNone = 0,
+  kBehaviour = 1,
+  kHotkeys = 2,
+  kEncryption = 3,
+  kDecryption = 4,
+  kEmail = 5
+};
 inline constexpr char kSettingsTabs[] = "Behaviour|Hotkeys|Encryption|Decryption|E-mail";
 inline constexpr char kSettingsCaption[] = "Lockquill V1.0 - Settings";
 
 namespace settings_id {
 constexpr int kTabs = 100;
-constexpr int kKeepOnTop = 101;       // "&1- ..."
-constexpr int kPopupOnHover = 102;    // "&2- ..."
-constexpr int kMinimiseOnClick = 103; // "&3- ..."
-constexpr int kShowOnDecrypt = 104;   // "&4- ..."
-constexpr int kAutoHide = 106;        // "&6- ..."
-constexpr int kAutoHideTime = 107;    // time picker "HH':'mm"
-constexpr int kAutoClose = 108;       // "&7- ..."
+constexpr int kKeepOnTop = 101;        // "&1- ..."
+constexpr int kPopupOnHover = 102;     // "&2- ..."
+constexpr int kMinimiseOnClick = 103;  // "&3- ..."
+constexpr int kShowOnDecrypt = 104;    // "&4- ..."
+constexpr int kAutoHide = 106;         // "&6- ..."
+constexpr int kAutoHideTime = 107;     // time picker "HH':'mm"
+constexpr int kAutoClose = 108;        // "&7- ..."
 constexpr int kAutoCloseTime = 109;
-constexpr int kEncryptHotkey = 121;   // hotkey controls and their "Store hotkey" buttons
+constexpr int kEncryptHotkey = 121;  // hotkey controls and their "Store hotkey" buttons
 constexpr int kEncryptStore = 122;
 constexpr int kDecryptHotkey = 123;
 constexpr int kDecryptStore = 124;
 constexpr int kUnhideHotkey = 125;
 constexpr int kUnhideStore = 126;
 constexpr int kNeverCompress = 131;
-constexpr int kStoreFolder = 141;     // text field
-constexpr int kSelectFolder = 142;    // "Select D&ir."
+constexpr int kStoreFolder = 141;   // text field
+constexpr int kSelectFolder = 142;  // "Select D&ir."
 constexpr int kStorePlaintext = 143;
 constexpr int kRecursive = 144;
-constexpr int kEmailDriver = 151;     // drop-down list
+constexpr int kEmailDriver = 151;  // drop-down list
 constexpr int kEditDriver = 152;
 constexpr int kDeleteDriver = 153;
 constexpr int kTestDriver = 154;
-constexpr int kToSeparator = 155;     // text field
-constexpr int kInsertAsText = 156;    // radio "&8 - ..."
-constexpr int kAttachAsFile = 157;    // radio "&9 - ..."
+constexpr int kToSeparator = 155;   // text field
+constexpr int kInsertAsText = 156;  // radio "&8 - ..."
+constexpr int kAttachAsFile = 157;  // radio "&9 - ..."
 constexpr int kHelp = 190;
 constexpr int kExit = 191;
 }  // namespace settings_id
@@ -103,8 +109,8 @@ enum class FormControl {
   kHotkeyModifiers,  // the modifier half of a hotkey control (converted, see hotkeys.h)
   kHotkeyKey,        // the key half of the same control
   kTextField,
-  kRadioPair,        // value 1 selects `control_id`, 0 selects `second_id`
-  kDropDown,         // the selected entry's text
+  kRadioPair,  // value 1 selects `control_id`, 0 selects `second_id`
+  kDropDown,   // the selected entry's text
 };
 
 // One row of the settings table.
@@ -119,10 +125,10 @@ struct SettingInfo {
   long long minimum, maximum;   // a number read outside this range takes the default
   SettingsTab tab;
   FormControl control;
-  int control_id;         // 0 when not on the form
-  int second_id;          // kRadioPair: the "0" button; kTimePicker: 0
-  int enabled_by;         // kTimePicker: the check box that enables it; else 0
-  const char* caption;    // the control's caption ("" for controls without one)
+  int control_id;       // 0 when not on the form
+  int second_id;        // kRadioPair: the "0" button; kTimePicker: 0
+  int enabled_by;       // kTimePicker: the check box that enables it; else 0
+  const char* caption;  // the control's caption ("" for controls without one)
 };
 
 // Records 3..31 in INI order.
@@ -163,8 +169,7 @@ SettingsLoad LoadSettings(Ui& ui, FileOps& files, const std::string& path,
 
 // Writes all 31 records through ReplaceWholeFile: a failure leaves the old file as it was and
 // shows the file error with the path. Returns 0 or the file-error number.
-[[nodiscard]] int SaveSettings(Ui& ui, FileOps& files, const std::string& path,
-                               const Settings& s);
+[[nodiscard]] int SaveSettings(Ui& ui, FileOps& files, const std::string& path, const Settings& s);
 
 // Time pickers: 01:30 stores 90; minutes outside 0..1439 show as 00:00.
 long long PickerMinutes(int hours, int minutes);

@@ -221,8 +221,7 @@ bool ScriptedDesktop::RegisterHotkey(WindowId window, int id, unsigned modifiers
 
 bool ScriptedDesktop::UnregisterHotkey(WindowId window, int id) {
   const bool ok = hotkeys.erase({window, id}) > 0;
-  Log("UnregisterHotkey " + Num(static_cast<long long>(window)) + " " + Num(id) + " -> " +
-      Num(ok));
+  Log("UnregisterHotkey " + Num(static_cast<long long>(window)) + " " + Num(id) + " -> " + Num(ok));
   return ok;
 }
 
@@ -262,8 +261,8 @@ WaitResult ScriptedDesktop::WaitForProcess(ProcessId process, int milliseconds, 
       r = WaitResult::kTimedOut;
     }
   }
-  Log("WaitForProcess " + Num(static_cast<long long>(process)) + " " + Num(milliseconds) +
-      " -> " + Num(static_cast<int>(r)));
+  Log("WaitForProcess " + Num(static_cast<long long>(process)) + " " + Num(milliseconds) + " -> " +
+      Num(static_cast<int>(r)));
   return r;
 }
 
@@ -297,8 +296,8 @@ void* ScriptedDesktop::LibrarySymbol(LibraryId library, std::string_view symbol)
     auto s = symbols.find(std::string(symbol));
     if (s != symbols.end()) p = s->second;
   }
-  Log("LibrarySymbol " + Num(static_cast<long long>(library)) + " " + std::string(symbol) +
-      " -> " + Num(p != nullptr));
+  Log("LibrarySymbol " + Num(static_cast<long long>(library)) + " " + std::string(symbol) + " -> " +
+      Num(p != nullptr));
   return p;
 }
 

@@ -28,7 +28,7 @@ class ScriptedDesktop : public Desktop {
   WindowId foreground = 0;
   struct Window {
     std::string text, class_name;
-    WindowId parent = 0;  // 0: a top-level window
+    WindowId parent = 0;     // 0: a top-level window
     ScreenPoint at{-1, -1};  // WindowAt answers with this window for that point
   };
   std::map<WindowId, Window> windows;  // in this order (topmost first) for enumeration

@@ -2,8 +2,8 @@
 // process and module handles cross it as integers of pointer width.
 #include "platform/win32/win32_desktop.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #include <wtsapi32.h>
 
 #include <cstring>
@@ -22,8 +22,8 @@ std::wstring Wide(std::string_view s) {
 
 std::string Utf8(const wchar_t* w, size_t length) {
   if (length == 0) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(length), nullptr, 0, nullptr,
-                                    nullptr);
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
   std::string s(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(length), s.data(), n, nullptr, nullptr);
   return s;
@@ -193,8 +193,8 @@ std::vector<WindowId> Win32Desktop::ChildWindows(WindowId parent) {
 
 WindowId Win32Desktop::FindTopLevelWindow(std::string_view class_name, std::string_view title) {
   const std::wstring c = Wide(class_name), t = Wide(title);
-  return Id(FindWindowW(class_name.empty() ? nullptr : c.c_str(),
-                        title.empty() ? nullptr : t.c_str()));
+  return Id(
+      FindWindowW(class_name.empty() ? nullptr : c.c_str(), title.empty() ? nullptr : t.c_str()));
 }
 
 WindowId Win32Desktop::WindowAt(ScreenPoint at) {
