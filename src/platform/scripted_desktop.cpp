@@ -278,7 +278,7 @@ bool ScriptedDesktop::ShellOpen(std::string_view target) {
   return ok;
 }
 
-LibraryId ScriptedDesktop::LoadLibrary(std::string_view name) {
+LibraryId ScriptedDesktop::OpenLibrary(std::string_view name) {
   LibraryId id = 0;
   if (libraries.count(std::string(name)) && !Fails("LoadLibrary")) {
     id = next_library_++;
@@ -301,7 +301,7 @@ void* ScriptedDesktop::LibrarySymbol(LibraryId library, std::string_view symbol)
   return p;
 }
 
-void ScriptedDesktop::FreeLibrary(LibraryId library) {
+void ScriptedDesktop::CloseLibrary(LibraryId library) {
   loaded_.erase(library);
   Log("FreeLibrary " + Num(static_cast<long long>(library)));
 }

@@ -2,8 +2,9 @@
 // process and module handles cross it as integers of pointer width.
 #include "platform/win32/win32_desktop.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h.
+#include <shellapi.h>
 #include <wtsapi32.h>
 
 #include <cstring>
@@ -297,7 +298,7 @@ bool Win32Desktop::ShellOpen(std::string_view target) {
   return reinterpret_cast<INT_PTR>(r) > 32;
 }
 
-LibraryId Win32Desktop::LoadLibrary(std::string_view name) {
+LibraryId Win32Desktop::OpenLibrary(std::string_view name) {
   const std::wstring n = Wide(name);
   return reinterpret_cast<LibraryId>(LoadLibraryW(n.c_str()));
 }
@@ -312,7 +313,7 @@ void* Win32Desktop::LibrarySymbol(LibraryId library, std::string_view symbol) {
   return p;
 }
 
-void Win32Desktop::FreeLibrary(LibraryId library) {
+void Win32Desktop::CloseLibrary(LibraryId library) {
   if (library) ::FreeLibrary(reinterpret_cast<HMODULE>(library));
 }
 

@@ -108,11 +108,24 @@ std::wstring Text(HWND hwnd) {
 HWND Control(HWND form, int id) { return GetDlgItem(form, id); }
 
 void RunWithDriver(const lq::gui::DeskOptions& options, const std::function<void()>& driver) {
+  const DWORD gui_thread = GetCurrentThreadId();
   std::thread t([&] {
     driver();
+    fflush(stdout);
+    // A driver that stopped early (a failed assertion) leaves the program running: answer what
+    // it still asks and end the run, so the next test starts clean.
+    for (int i = 0; i < 200 && lq::gui::CurrentDesk() != nullptr; ++i) {
+      if (HWND box = WaitMessageBox(50)) PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+      PostThreadMessageW(gui_thread, WM_QUIT, 1, 0);
+      Sleep(50);
+    }
   });
   lq::gui::RunDesk(options);
   t.join();
+  // A quit request the run did not need must not reach the next test's run.
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
 }
 
 std::string FreshFolder(const std::string& name) {

@@ -40,6 +40,16 @@ std::string MakeKeyfile(const std::string& folder, const std::string& passphrase
   return path;
 }
 
+BOOL CALLBACK DumpWindow(HWND hwnd, LPARAM) {
+  wchar_t cls[64] = {}, title[256] = {};
+  GetClassNameW(hwnd, cls, 64);
+  GetWindowTextW(hwnd, title, 256);
+  if (IsWindowVisible(hwnd)) {
+    fprintf(stderr, "window %p class %ls title %ls\n", static_cast<void*>(hwnd), cls, title);
+  }
+  return TRUE;
+}
+
 // The passphrase form: the toolkit form captioned "Lockquill V1.0" that has a passphrase box.
 HWND WaitPassphraseForm(int timeout_ms = 30000) {
   DWORD end = GetTickCount() + static_cast<DWORD>(timeout_ms);
@@ -48,6 +58,7 @@ HWND WaitPassphraseForm(int timeout_ms = 30000) {
     if (form && Control(form, pass::kNew) && Control(form, pass::kHide)) return form;
     Sleep(20);
   }
+  EnumWindows(DumpWindow, 0);
   return nullptr;
 }
 
@@ -55,7 +66,7 @@ HWND WaitMain(int timeout_ms = 30000) {
   DWORD end = GetTickCount() + static_cast<DWORD>(timeout_ms);
   while (static_cast<int>(end - GetTickCount()) > 0) {
     HWND form = WaitForm(kMainCaption, 200);
-    if (form && Control(form, mainc::kEditor)) return form;
+    if (form && Control(form, mainc::kTabs) && Control(form, mainc::kLog)) return form;
     Sleep(20);
   }
   return nullptr;
@@ -70,7 +81,10 @@ std::wstring StatusBarText(HWND main) {
 
 void CloseMain(HWND main) {
   PostMessageW(main, WM_CLOSE, 0, 0);
-  WaitGone(main, 20000);
+  if (!WaitGone(main, 20000)) {
+    fprintf(stderr, "MAIN did not close: enabled %d visible %d\n", IsWindowEnabled(main),
+            IsWindowVisible(main));
+  }
 }
 
 bool CurrentDeskKeyfileOpen() {
@@ -160,7 +174,7 @@ TEST(LqdeskStart, AWrongPassphraseGetsASecondAttempt) {
   EXPECT_EQ(message.rfind(L"The passphrase for this keyfile is not correct!", 0), 0u)
       << lq::Utf8FromWide(message);
   EXPECT_EQ(second_prompt.rfind(L"Try, once more, to enter the correct passphrase", 0), 0u);
-  EXPECT_NE(status.find(L"Keyfile.lqk"), std::wstring::npos);
+  EXPECT_NE(status.find(L"Keyfile.lqk"), std::wstring::npos) << lq::Utf8FromWide(status);
 }
 
 TEST(LqdeskPassphrase, HiddenTypingRefusesWhatWouldRevealOrCorruptTheText) {
