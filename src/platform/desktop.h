@@ -111,10 +111,12 @@ class Desktop {
   // Opens a file, folder or URL ("mailto:...") with its associated program (ShellExecute
   // "open"). False when the shell reports a failure.
   virtual bool ShellOpen(std::string_view target) = 0;
-  virtual LibraryId LoadLibrary(std::string_view name) = 0;
+  // Loads a library by name or path, 0 on failure. (Named apart from the Win32 macros, so this
+  // header can meet <windows.h> in any order.)
+  virtual LibraryId OpenLibrary(std::string_view name) = 0;
   // An exported symbol of a loaded library, nullptr when missing. Cast to the function type.
   virtual void* LibrarySymbol(LibraryId library, std::string_view symbol) = 0;
-  virtual void FreeLibrary(LibraryId library) = 0;
+  virtual void CloseLibrary(LibraryId library) = 0;
 
   // --- Time, waiting, system folders ---------------------------------------------------------
   // Sleeps the thread for `milliseconds`.

@@ -278,13 +278,13 @@ bool ScriptedDesktop::ShellOpen(std::string_view target) {
   return ok;
 }
 
-LibraryId ScriptedDesktop::LoadLibrary(std::string_view name) {
+LibraryId ScriptedDesktop::OpenLibrary(std::string_view name) {
   LibraryId id = 0;
-  if (libraries.count(std::string(name)) && !Fails("LoadLibrary")) {
+  if (libraries.count(std::string(name)) && !Fails("OpenLibrary")) {
     id = next_library_++;
     loaded_[id] = std::string(name);
   }
-  Log("LoadLibrary " + std::string(name) + " -> " + Num(static_cast<long long>(id)));
+  Log("OpenLibrary " + std::string(name) + " -> " + Num(static_cast<long long>(id)));
   return id;
 }
 
@@ -301,9 +301,9 @@ void* ScriptedDesktop::LibrarySymbol(LibraryId library, std::string_view symbol)
   return p;
 }
 
-void ScriptedDesktop::FreeLibrary(LibraryId library) {
+void ScriptedDesktop::CloseLibrary(LibraryId library) {
   loaded_.erase(library);
-  Log("FreeLibrary " + Num(static_cast<long long>(library)));
+  Log("CloseLibrary " + Num(static_cast<long long>(library)));
 }
 
 void ScriptedDesktop::Sleep(int milliseconds) {

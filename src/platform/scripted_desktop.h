@@ -41,7 +41,7 @@ class ScriptedDesktop : public Desktop {
   // (waiting times out).
   std::deque<int> exit_codes;
   std::string temporary_folder = "C:\\TEMP\\";
-  // Exported symbols per library name; LoadLibrary of a name not listed fails.
+  // Exported symbols per library name; OpenLibrary of a name not listed fails.
   std::map<std::string, std::map<std::string, void*>> libraries;
   // Called by Pump and Sleep, so a test can change the script while the code waits.
   std::function<void()> on_pump;
@@ -92,9 +92,9 @@ class ScriptedDesktop : public Desktop {
   WaitResult WaitForProcess(ProcessId process, int milliseconds, int& exit_code) override;
   void CloseProcess(ProcessId process) override;
   bool ShellOpen(std::string_view target) override;
-  LibraryId LoadLibrary(std::string_view name) override;
+  LibraryId OpenLibrary(std::string_view name) override;
   void* LibrarySymbol(LibraryId library, std::string_view symbol) override;
-  void FreeLibrary(LibraryId library) override;
+  void CloseLibrary(LibraryId library) override;
   void Sleep(int milliseconds) override;
   void Pump() override;
   void Beep() override;

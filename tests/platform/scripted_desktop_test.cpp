@@ -93,12 +93,12 @@ TEST(ScriptedDesktop, LibrariesAnswerFromTheScript) {
   ScriptedDesktop d;
   static int marker = 0;
   d.libraries["mapi32.dll"]["MAPISendMail"] = &marker;
-  EXPECT_EQ(d.LoadLibrary("missing.dll"), 0u);
-  const LibraryId lib = d.LoadLibrary("mapi32.dll");
+  EXPECT_EQ(d.OpenLibrary("missing.dll"), 0u);
+  const LibraryId lib = d.OpenLibrary("mapi32.dll");
   ASSERT_NE(lib, 0u);
   EXPECT_EQ(d.LibrarySymbol(lib, "MAPISendMail"), &marker);
   EXPECT_EQ(d.LibrarySymbol(lib, "MAPILogon"), nullptr);
-  d.FreeLibrary(lib);
+  d.CloseLibrary(lib);
   EXPECT_EQ(d.LibrarySymbol(lib, "MAPISendMail"), nullptr);
 }
 

@@ -2,32 +2,21 @@
 // process and module handles cross it as integers of pointer width.
 #include "platform/win32/win32_desktop.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which they build on.
+#include <shellapi.h>
 #include <wtsapi32.h>
 
 #include <cstring>
+
+#include "base/winstr_win32.h"
 
 namespace lq {
 
 namespace {
 
-std::wstring Wide(std::string_view s) {
-  if (s.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
-std::string Utf8(const wchar_t* w, size_t length) {
-  if (length == 0) return {};
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(length), s.data(), n, nullptr, nullptr);
-  return s;
-}
+std::wstring Wide(std::string_view s) { return WideFromUtf8(s); }
+std::string Utf8(const wchar_t* w, size_t length) { return Utf8FromWide({w, length}); }
 
 HWND Hwnd(WindowId w) { return reinterpret_cast<HWND>(w); }
 WindowId Id(HWND h) { return reinterpret_cast<WindowId>(h); }
@@ -297,7 +286,7 @@ bool Win32Desktop::ShellOpen(std::string_view target) {
   return reinterpret_cast<INT_PTR>(r) > 32;
 }
 
-LibraryId Win32Desktop::LoadLibrary(std::string_view name) {
+LibraryId Win32Desktop::OpenLibrary(std::string_view name) {
   const std::wstring n = Wide(name);
   return reinterpret_cast<LibraryId>(LoadLibraryW(n.c_str()));
 }
@@ -312,7 +301,7 @@ void* Win32Desktop::LibrarySymbol(LibraryId library, std::string_view symbol) {
   return p;
 }
 
-void Win32Desktop::FreeLibrary(LibraryId library) {
+void Win32Desktop::CloseLibrary(LibraryId library) {
   if (library) ::FreeLibrary(reinterpret_cast<HMODULE>(library));
 }
 

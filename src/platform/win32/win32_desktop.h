@@ -39,9 +39,9 @@ class Win32Desktop final : public Desktop {
   WaitResult WaitForProcess(ProcessId process, int milliseconds, int& exit_code) override;
   void CloseProcess(ProcessId process) override;
   bool ShellOpen(std::string_view target) override;
-  LibraryId LoadLibrary(std::string_view name) override;
+  LibraryId OpenLibrary(std::string_view name) override;
   void* LibrarySymbol(LibraryId library, std::string_view symbol) override;
-  void FreeLibrary(LibraryId library) override;
+  void CloseLibrary(LibraryId library) override;
   void Sleep(int milliseconds) override;
   void Pump() override;
   void Beep() override;
