@@ -111,6 +111,8 @@ class Desktop {
   // Opens a file, folder or URL ("mailto:...") with its associated program (ShellExecute
   // "open"). False when the shell reports a failure.
   virtual bool ShellOpen(std::string_view target) = 0;
+  // Loads a library by name or path, 0 on failure. (Named apart from the Win32 macros, so this
+  // header can meet <windows.h> in any order.)
   virtual LibraryId OpenLibrary(std::string_view name) = 0;
   // An exported symbol of a loaded library, nullptr when missing. Cast to the function type.
   virtual void* LibrarySymbol(LibraryId library, std::string_view symbol) = 0;

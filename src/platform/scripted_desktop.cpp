@@ -280,11 +280,11 @@ bool ScriptedDesktop::ShellOpen(std::string_view target) {
 
 LibraryId ScriptedDesktop::OpenLibrary(std::string_view name) {
   LibraryId id = 0;
-  if (libraries.count(std::string(name)) && !Fails("LoadLibrary")) {
+  if (libraries.count(std::string(name)) && !Fails("OpenLibrary")) {
     id = next_library_++;
     loaded_[id] = std::string(name);
   }
-  Log("LoadLibrary " + std::string(name) + " -> " + Num(static_cast<long long>(id)));
+  Log("OpenLibrary " + std::string(name) + " -> " + Num(static_cast<long long>(id)));
   return id;
 }
 
@@ -303,7 +303,7 @@ void* ScriptedDesktop::LibrarySymbol(LibraryId library, std::string_view symbol)
 
 void ScriptedDesktop::CloseLibrary(LibraryId library) {
   loaded_.erase(library);
-  Log("FreeLibrary " + Num(static_cast<long long>(library)));
+  Log("CloseLibrary " + Num(static_cast<long long>(library)));
 }
 
 void ScriptedDesktop::Sleep(int milliseconds) {

@@ -41,7 +41,7 @@ class ScriptedDesktop : public Desktop {
   // (waiting times out).
   std::deque<int> exit_codes;
   std::string temporary_folder = "C:\\TEMP\\";
-  // Exported symbols per library name; LoadLibrary of a name not listed fails.
+  // Exported symbols per library name; OpenLibrary of a name not listed fails.
   std::map<std::string, std::map<std::string, void*>> libraries;
   // Called by Pump and Sleep, so a test can change the script while the code waits.
   std::function<void()> on_pump;

@@ -3,32 +3,20 @@
 #include "platform/win32/win32_desktop.h"
 
 #include <windows.h>
-// After windows.h.
+// After windows.h, which they build on.
 #include <shellapi.h>
 #include <wtsapi32.h>
 
 #include <cstring>
 
+#include "base/winstr_win32.h"
+
 namespace lq {
 
 namespace {
 
-std::wstring Wide(std::string_view s) {
-  if (s.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
-std::string Utf8(const wchar_t* w, size_t length) {
-  if (length == 0) return {};
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(length), s.data(), n, nullptr, nullptr);
-  return s;
-}
+std::wstring Wide(std::string_view s) { return WideFromUtf8(s); }
+std::string Utf8(const wchar_t* w, size_t length) { return Utf8FromWide({w, length}); }
 
 HWND Hwnd(WindowId w) { return reinterpret_cast<HWND>(w); }
 WindowId Id(HWND h) { return reinterpret_cast<WindowId>(h); }
