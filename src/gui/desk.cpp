@@ -156,13 +156,7 @@ void Desk::ShowAllWindows() {
   }
 }
 
-void SetTopmost(const char* form, bool on) {
-  HWND hwnd = static_cast<HWND>(FK_HANDLE(form, 0));
-  if (hwnd) {
-    SetWindowPos(hwnd, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  }
-}
+void SetTopmost(const char* form, bool on) { FK_SETTOPMOST(form, on ? 1 : 0); }
 
 int RunDesk(const DeskOptions& options) {
   Desk desk(options);

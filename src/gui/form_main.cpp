@@ -3,6 +3,8 @@
 #include "gui/form_main.h"
 
 #include <windows.h>
+// After windows.h.
+#include <commctrl.h>
 
 #include "app/session.h"
 #include "app/ui_hooks.h"
@@ -94,6 +96,12 @@ void MainForm::Design() {
            1, 12.5, 97, 1.4, "C");
   FK_SETLAYER(kMainForm, 4);
   FK_TREEVIEW(kMainForm, kHistory, 1, 2.2, 97, 24, "");
+  // The history's texts are short; the tree's own tooltip window, an owned top-most popup,
+  // would also keep the main window from being put on top under Wine.
+  if (HWND tip = reinterpret_cast<HWND>(FK_SENDMESSAGE(kMainForm, kHistory, TVM_GETTOOLTIPS, 0, 0))) {
+    FK_SENDMESSAGE(kMainForm, kHistory, TVM_SETTOOLTIPS, 0, 0);
+    DestroyWindow(tip);
+  }
   FK_LABEL(kMainForm, kHistoryHint, "Select an item and use right mouse click", 1, 26.6, 60, 1.2, "");
   FK_SETLAYER(kMainForm, 5);
   FK_LISTBOX(kMainForm, kLog, "", 1, 2.2, 97, 25.8, "VH");

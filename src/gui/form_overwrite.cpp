@@ -52,7 +52,7 @@ OverwriteReply OverwriteForm::Ask(const OverwriteRequest& request) {
   FK_FORM(kOverwriteForm, main_exists ? kMainForm : "", "Confirm to overwrite file", -1, -1, 62,
           15.2, props.c_str());
   FK_SETFOCUS(kOverwriteForm, over_ctl::kNo);
-  FK_SHOWFORM(kOverwriteForm, FK_SHOW_MODAL);
+  FK_SHOWMODAL(kOverwriteForm);
   if (FK_FORMEXISTS(kOverwriteForm)) FK_UNLOADFORM(kOverwriteForm);
   if (!answered_) reply_ = OverwriteReply{OverwriteChoice::kNo, false};
   return reply_;
@@ -61,7 +61,7 @@ OverwriteReply OverwriteForm::Ask(const OverwriteRequest& request) {
 void OverwriteForm::Design() {
   using namespace over_ctl;
   const char* f = kOverwriteForm;
-  FK_ICON(f, kIcon, "$QUESTION", 1.5, 1, 4, 2, "");
+  FK_ICON(f, kIcon, "*QUESTION", 1.5, 1, 4, 2, "");
   std::string existing_line;
   if (!ExistingFileLine(request_.existing_file, existing_line)) existing_line = "";
   std::string new_line = OverwriteFileLine(request_.new_size, request_.new_written);

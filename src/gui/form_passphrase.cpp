@@ -117,7 +117,7 @@ void PassphraseForms::Run(const char* form) {
   if (model_->WatchRunning()) FK_STARTTIMER(form, pass_ctl::kWatchTimer, kSelectionWatchMs);
   FK_SETFOCUS(form, layout.current_box ? pass_ctl::kCurrent : pass_ctl::kNew);
   FK_SCROLLTO(form, layout.current_box ? pass_ctl::kCurrent : pass_ctl::kNew, 0);
-  FK_SHOWFORM(form, FK_SHOW_MODAL);
+  FK_SHOWMODAL(form);
   // However the dialog ended, nothing it held stays behind.
   if (FK_FORMEXISTS(form)) FK_UNLOADFORM(form);
   model_.reset();
@@ -185,11 +185,9 @@ void PassphraseForms::SetBox(int id, const std::string& text) {
 
 std::string PassphraseForms::BoxText(int id) {
   if (!FK_HANDLE(form_, id)) return {};
-  // Read into a buffer of our own so that the only copy is the one wiped by the caller.
-  std::string buf(kPassphraseBoxLimit * 4 + 8, '\0');
-  int n = FK_GETTEXT(form_, id, buf.data(), static_cast<int>(buf.size()));
-  std::string text(buf.data(), static_cast<size_t>(std::max(0, std::min<int>(n, static_cast<int>(buf.size()) - 1))));
-  Wipe(buf);
+  // The toolkit wipes its own copies; the caller wipes this one.
+  std::string text;
+  FK_GETSECRETTEXT(form_, id, text);
   return text;
 }
 

@@ -276,18 +276,25 @@ void SettingsForm::Apply() {
     values.push_back(std::move(v));
   }
   Session& s = desk_.session;
-  bool topmost_changed = ApplySettingsFormValues(s.settings, values);
+  topmost_changed_ = ApplySettingsFormValues(s.settings, values) || topmost_changed_;
   ApplySettingsToSession(s);
-  if (topmost_changed) SetTopmost(kMainForm, s.settings.keep_on_top != 0);
   desk_.main.ShowMode();
+}
+
+void SettingsForm::Close() {
+  Apply();
+  FK_UNLOADFORM(kForm);
+  // Once the form is gone: a window it owns would keep the main window from going on top.
+  if (topmost_changed_) SetTopmost(kMainForm, desk_.session.settings.keep_on_top != 0);
+  topmost_changed_ = false;
 }
 
 void SettingsForm::OnEvent(int control_id, int code, intptr_t value, int* cancel) {
   (void)value;
   Session& s = desk_.session;
   if (code == FK_EV_CLOSE) {
-    Apply();
-    (void)cancel;  // the form unloads
+    *cancel = 1;  // unloaded here, after its values are read
+    Close();
     return;
   }
   if (code != FK_EV_CLICK) return;
@@ -330,8 +337,7 @@ void SettingsForm::OnEvent(int control_id, int code, intptr_t value, int* cancel
       }
       break;
     case id::kExit:
-      Apply();
-      FK_UNLOADFORM(kForm);
+      Close();
       break;
     default:
       break;

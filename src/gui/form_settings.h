@@ -22,9 +22,11 @@ class SettingsForm {
  private:
   // Reads every control back into the settings (ApplySettingsForm).
   void Apply();
+  void Close();
   void Fill();
   void EnablePickers();
   Desk& desk_;
+  bool topmost_changed_ = false;
 };
 
 }  // namespace lq::gui

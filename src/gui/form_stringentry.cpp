@@ -17,7 +17,7 @@ std::string StringEntryForm::Ask(std::string_view prompt, std::string_view initi
   FK_FORM(kStringEntryForm, main_exists ? kMainForm : "", "Lockquill V1.0", -1, -1, 50, 8.4,
           props.c_str());
   FK_SETFOCUS(kStringEntryForm, entry_ctl::kText);
-  FK_SHOWFORM(kStringEntryForm, FK_SHOW_MODAL);
+  FK_SHOWMODAL(kStringEntryForm);
   if (FK_FORMEXISTS(kStringEntryForm)) FK_UNLOADFORM(kStringEntryForm);
   std::string result = std::move(result_);
   result_.clear();

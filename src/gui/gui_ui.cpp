@@ -13,35 +13,15 @@ namespace lq::gui {
 
 namespace {
 
-// While a message box shows, no window of the program can be used (the box is system-modal):
-// every enabled top-level window of this thread is disabled and enabled again afterwards.
-struct DisabledWindows {
-  std::vector<HWND> windows;
-  static BOOL CALLBACK Collect(HWND hwnd, LPARAM lp) {
-    if (IsWindowEnabled(hwnd)) reinterpret_cast<DisabledWindows*>(lp)->windows.push_back(hwnd);
-    return TRUE;
-  }
-  DisabledWindows() {
-    EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(this));
-    for (HWND hwnd : windows) EnableWindow(hwnd, FALSE);
-  }
-  ~DisabledWindows() {
-    for (HWND hwnd : windows) {
-      if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
-    }
-  }
-};
-
 bool MainExists() { return FK_FORMEXISTS(kMainForm) != 0; }
 
 }  // namespace
 
 int GuiUi::ShowMessageBox(const MessageBoxRequest& request) {
-  DisabledWindows disabled;
-  std::wstring text = WideFromUtf8(request.text);
-  std::wstring caption = WideFromUtf8(request.caption);
-  int pressed = MessageBoxW(nullptr, text.c_str(), caption.c_str(),
-                            static_cast<UINT>(request.style | mb::kSystemModal | mb::kTopmost));
+  // System-modal: no window of the program can be used while the box is up.
+  int pressed =
+      FK_MESSAGEBOX(request.text.c_str(), request.caption.c_str(),
+                    static_cast<unsigned>(request.style | mb::kSystemModal | mb::kTopmost));
   return pressed == 0 ? kIdCancel : pressed;
 }
 
