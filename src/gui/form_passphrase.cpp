@@ -149,8 +149,8 @@ void PassphraseForms::Design(const std::string& form) {
   box_row(kRetypeLabel, "Retype new passphrase", kRetype, layout.retype_box);
   if (layout.expiry_controls) {
     y += 0.2;
-    FK_CHECKBOX(f, kNeverExpires, "&Key never expires", x, y + 0.1, 20, 1.4, "");
-    FK_LABEL(f, kExpiryLabel, "Expiration date:", 22.5, y + 0.25, 12, 1.2, "J");
+    FK_CHECKBOX(f, kNeverExpires, "&Key never expires", x, y + 0.1, 18, 1.4, "");
+    FK_LABEL(f, kExpiryLabel, "Expiration date:", 19.5, y + 0.25, 14.5, 1.2, "J");
     FK_CONTROLEX(f, kExpiry, "SysDateTimePick32", "", 35, y, 13.5, 1.6, DTS_SHORTDATEFORMAT, 0);
     SYSTEMTIME st{};
     GetLocalTime(&st);

@@ -45,12 +45,12 @@ constexpr Place kPlaces[] = {
     {id::kMinimiseOnClick, 3, 7.2, 58, 1.4},  {id::kShowOnDecrypt, 3, 8.8, 58, 1.4},
     {id::kAutoHide, 3, 13.2, 38, 1.4},        {id::kAutoHideTime, 42, 13.0, 9, 1.6},
     {id::kAutoClose, 3, 15.4, 38, 1.4},       {id::kAutoCloseTime, 42, 15.2, 9, 1.6},
-    {id::kEncryptHotkey, 29, 4.6, 18, 1.6},   {id::kDecryptHotkey, 29, 7.0, 18, 1.6},
-    {id::kUnhideHotkey, 29, 9.4, 18, 1.6},    {id::kNeverCompress, 3, 3.6, 50, 1.4},
-    {id::kStoreFolder, 3, 4.8, 46, 1.5},      {id::kStorePlaintext, 3, 8.4, 50, 1.4},
-    {id::kRecursive, 3, 10.2, 50, 1.4},       {id::kEmailDriver, 22, 4.4, 38, 10},
-    {id::kToSeparator, 3, 12.6, 5, 1.5},      {id::kInsertAsText, 3, 16.2, 60, 1.4},
-    {id::kAttachAsFile, 3, 17.8, 60, 1.4},
+    {id::kEncryptHotkey, 31, 4.6, 28, 1.6},   {id::kDecryptHotkey, 31, 7.0, 28, 1.6},
+    {id::kUnhideHotkey, 31, 9.4, 28, 1.6},    {id::kNeverCompress, 3, 3.6, 50, 1.4},
+    {id::kStoreFolder, 3, 4.8, 60, 1.5},      {id::kStorePlaintext, 3, 8.4, 50, 1.4},
+    {id::kRecursive, 3, 10.2, 50, 1.4},       {id::kEmailDriver, 25, 4.4, 51, 10},
+    {id::kToSeparator, 3, 12.6, 5, 1.5},      {id::kInsertAsText, 3, 16.2, 74, 1.4},
+    {id::kAttachAsFile, 3, 17.8, 74, 1.4},
 };
 
 const Place* PlaceOf(int control_id) {
@@ -109,45 +109,46 @@ void SettingsForm::Show() {
   }
   std::string props = "C";
   if (desk_.session.settings.keep_on_top) props += "T";
-  FK_FORM(kForm, kMainForm, kSettingsCaption, -1, -1, 66, 24.5, props.c_str());
+  FK_FORM(kForm, kMainForm, kSettingsCaption, -1, -1, 80, 24.5, props.c_str());
   Fill();
   FK_SHOWFORM(kForm, FK_SHOW_NORMAL);
+  FK_SETFOCUS(kForm, id::kTabs);
 }
 
 void SettingsForm::Design() {
-  FK_TABCONTROL(kForm, id::kTabs, kSettingsTabs, 0.5, 0.4, 65, 21, "L");
+  FK_TABCONTROL(kForm, id::kTabs, kSettingsTabs, 0.5, 0.4, 79, 21, "L");
 
   // Page 1: Behaviour.
   FK_SETLAYER(kForm, PageOf(SettingsTab::kBehaviour));
-  FK_FRAME(kForm, kFrameGeneral, "General settings", 1.5, 2.4, 62, 8.6, "");
-  FK_FRAME(kForm, kFrameSecurity, "Automatic security measures", 1.5, 11.6, 62, 6.2, "");
+  FK_FRAME(kForm, kFrameGeneral, "General settings", 1.5, 2.4, 76, 8.6, "");
+  FK_FRAME(kForm, kFrameSecurity, "Automatic security measures", 1.5, 11.6, 76, 6.2, "");
   FK_LABEL(kForm, kPickerLabel1, "[ hh:mm ]", 52, 13.2, 10, 1.2, "");
   FK_LABEL(kForm, kPickerLabel2, "[ hh:mm ]", 52, 15.4, 10, 1.2, "");
   // Page 2: Hotkeys.
   FK_SETLAYER(kForm, PageOf(SettingsTab::kHotkeys));
-  FK_FRAME(kForm, kFrameHotkeys, "Hotkey definitions", 1.5, 2.4, 62, 10, "");
+  FK_FRAME(kForm, kFrameHotkeys, "Hotkey definitions", 1.5, 2.4, 76, 10, "");
   FK_LABEL(kForm, kEncryptLabel, "Encryption hotkey :", 3, 4.8, 25, 1.2, "");
   FK_LABEL(kForm, kDecryptLabel, "Decryption hotkey :", 3, 7.2, 25, 1.2, "");
   FK_LABEL(kForm, kUnhideLabel, "'Unhide main window' hotkey :", 3, 9.6, 25, 1.2, "");
-  FK_BUTTON(kForm, id::kEncryptStore, "Store hotkey", 48.5, 4.5, 13, 1.8, "");
-  FK_BUTTON(kForm, id::kDecryptStore, "Store hotkey", 48.5, 6.9, 13, 1.8, "");
-  FK_BUTTON(kForm, id::kUnhideStore, "Store hotkey", 48.5, 9.3, 13, 1.8, "");
+  FK_BUTTON(kForm, id::kEncryptStore, "Store hotkey", 62.5, 4.5, 13, 1.8, "");
+  FK_BUTTON(kForm, id::kDecryptStore, "Store hotkey", 62.5, 6.9, 13, 1.8, "");
+  FK_BUTTON(kForm, id::kUnhideStore, "Store hotkey", 62.5, 9.3, 13, 1.8, "");
   // Page 4: Decryption.
   FK_SETLAYER(kForm, PageOf(SettingsTab::kDecryption));
   FK_FRAME(kForm, kFrameFolder,
-           "Directory to store files that were included in decrypted packets", 1.5, 2.4, 62, 4.4,
+           "Directory to store files that were included in decrypted packets", 1.5, 2.4, 76, 4.4,
            "");
-  FK_BUTTON(kForm, id::kSelectFolder, "Select D&ir.", 50, 4.65, 12, 1.8, "");
+  FK_BUTTON(kForm, id::kSelectFolder, "Select D&ir.", 64, 4.65, 12, 1.8, "");
   // Page 5: E-mail.
   FK_SETLAYER(kForm, PageOf(SettingsTab::kEmail));
-  FK_FRAME(kForm, kFrameDrivers, "E-mail drivers", 1.5, 2.4, 62, 7.4, "");
-  FK_LABEL(kForm, kDriverLabel, "Default e-mail driver :", 3, 4.6, 18, 1.2, "");
-  FK_BUTTON(kForm, id::kEditDriver, "&Edit e-mail driver", 3, 7.2, 19, 1.8, "");
-  FK_BUTTON(kForm, id::kDeleteDriver, "&Delete selected e-mail driver", 22.5, 7.2, 25, 1.8, "");
-  FK_BUTTON(kForm, id::kTestDriver, "Test e-&mail driver", 48, 7.2, 14, 1.8, "");
-  FK_FRAME(kForm, kFrameEmail, "E-mail settings", 1.5, 10.4, 62, 9.4, "");
+  FK_FRAME(kForm, kFrameDrivers, "E-mail drivers", 1.5, 2.4, 76, 7.4, "");
+  FK_LABEL(kForm, kDriverLabel, "Default e-mail driver :", 3, 4.6, 21, 1.2, "");
+  FK_BUTTON(kForm, id::kEditDriver, "&Edit e-mail driver", 3, 7.2, 22, 1.8, "");
+  FK_BUTTON(kForm, id::kDeleteDriver, "&Delete selected e-mail driver", 26, 7.2, 29, 1.8, "");
+  FK_BUTTON(kForm, id::kTestDriver, "Test e-&mail driver", 56, 7.2, 20, 1.8, "");
+  FK_FRAME(kForm, kFrameEmail, "E-mail settings", 1.5, 10.4, 76, 9.4, "");
   FK_LABEL(kForm, kSeparatorLabel,
-           ": Separation character between 'To' - e-mail addresses in new mail", 8.5, 12.75, 54,
+           ": Separation character between 'To' - e-mail addresses in new mail", 8.5, 12.75, 67,
            1.2, "");
   FK_LABEL(kForm, kSendAsLabel, "When sending an encrypted and/or signed packet as mail:", 3,
            14.8, 58, 1.2, "");
@@ -193,8 +194,8 @@ void SettingsForm::Design() {
     }
   }
   FK_SETLAYER(kForm, 0);
-  FK_BUTTON(kForm, id::kHelp, "&Help", 41, 22.2, 11.5, 1.8, "");
-  FK_BUTTON(kForm, id::kExit, "E&xit", 53.5, 22.2, 11.5, 1.8, "A");
+  FK_BUTTON(kForm, id::kHelp, "&Help", 55, 22.2, 11.5, 1.8, "");
+  FK_BUTTON(kForm, id::kExit, "E&xit", 67.5, 22.2, 11.5, 1.8, "A");
 
   // The e-mail drivers come with the mail layer; until then their controls are shown, inactive.
   for (int c : {id::kEmailDriver, id::kEditDriver, id::kDeleteDriver, id::kTestDriver,

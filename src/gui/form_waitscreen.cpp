@@ -23,7 +23,7 @@ void WaitScreen::Show(std::string_view text) {
   } else {
     const bool main_exists = FK_FORMEXISTS(kMainForm) != 0;
     FK_FORM(kWaitScreenForm, main_exists ? kMainForm : "", "Lockquill V1.0 - Please wait", -1,
-            -1, 52, 6, "CDT");
+            -1, 60, 6, "CDT");
   }
   FK_SHOWFORM(kWaitScreenForm, FK_SHOW_NORMAL);
   FK_REDRAWFORM(kWaitScreenForm);
@@ -38,7 +38,7 @@ void WaitScreen::Hide() {
 
 void WaitScreen::Design() {
   FK_ICON(kWaitScreenForm, kIcon, "$LQICON", 1.5, 1.2, 4, 2, "");
-  FK_LABEL(kWaitScreenForm, kText, text_.c_str(), 8, 1, 42, 4, "");
+  FK_LABEL(kWaitScreenForm, kText, text_.c_str(), 8, 1, 50, 4, "");
 }
 
 }  // namespace lq::gui

@@ -7,6 +7,9 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "app/settings.h"
 #include "base/winstr_win32.h"
 #include "gui/desk.h"
@@ -401,6 +404,117 @@ TEST(LqdeskSettings, ChangedSettingsSurviveARestart) {
     CloseMain(main);
   });
   EXPECT_TRUE(topmost_after_restart);
+}
+
+// A picture of a window is not blank: it holds more than a handful of colours. Pictures are
+// written to LQ_SCREENSHOTS when it is set, for a person to look at.
+int ColoursIn(HWND hwnd) {
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  HDC screen = GetDC(nullptr);
+  std::vector<COLORREF> seen;
+  for (int y = r.top + 2; y < r.bottom - 2 && seen.size() < 8; y += 7) {
+    for (int x = r.left + 2; x < r.right - 2 && seen.size() < 8; x += 7) {
+      COLORREF c = GetPixel(screen, x, y);
+      if (std::find(seen.begin(), seen.end(), c) == seen.end()) seen.push_back(c);
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  return static_cast<int>(seen.size());
+}
+
+void Picture(HWND hwnd, const char* name, std::vector<std::string>& blank) {
+  Sleep(400);  // let it paint
+  if (ColoursIn(hwnd) < 3) blank.push_back(name);
+  const std::string folder = ScreenshotFolder();
+  if (!folder.empty()) SaveWindowPicture(hwnd, folder + name + ".bmp");
+}
+
+TEST(LqdeskLooks, EveryDialogIsDrawn) {
+  const std::string folder = FreshFolder("looks");
+  MakeKeyfile(folder, "look");
+  DeskOptions options;
+  options.program_folder = folder;
+  // The dialogs that no start-up path shows are opened from inside the program.
+  options.after_start = [](Desk& desk) {
+    lq::ChangePassphraseRequest change;
+    change.mode = lq::ChangePassphraseMode::kChange;
+    desk.ui.AskChangePassphrase(change);
+    lq::ChangePassphraseRequest secret;
+    secret.mode = lq::ChangePassphraseMode::kEditSecretKey;
+    secret.prompt = "Edit the secret key of Alice Smith";
+    secret.current_secret = "shared secret";
+    secret.expiry_year = 2027;
+    secret.expiry_month = 6;
+    secret.expiry_day = 30;
+    desk.ui.AskChangePassphrase(secret);
+    lq::OverwriteRequest over;
+    over.existing_file = desk.ProgramFolder() + "Keyfile.lqk";
+    over.new_file = "Keyfile.lqk";
+    over.new_size = 123456;
+    over.new_written = lq::LocalTime{2026, 12, 9, 14, 5, 0};
+    desk.ui.ConfirmOverwrite(over);
+    desk.ui.ShowWaitScreen(
+        "\r\nInitializing the random number generator.\r\nThis is only necessary when creating "
+        "a new keyfile.\r\nJust a moment please...");
+    Sleep(1500);
+    FK_DOEVENTS();
+    desk.ui.HideWaitScreen();
+  };
+  std::vector<std::string> blank;
+  bool all_seen = true;
+  RunWithDriver(options, [&] {
+    HWND dlg = WaitPassphraseForm();
+    ASSERT_NE(dlg, nullptr);
+    Type(Control(dlg, pass::kNew), L"look");
+    Picture(dlg, "passphrase", blank);
+    Click(dlg, pass::kOk);
+    HWND change = WaitForm(kChangeCaption);
+    all_seen = all_seen && change;
+    if (change) {
+      Picture(change, "changepassp-1", blank);
+      Click(change, pass::kCancel);
+      WaitGone(change);
+    }
+    HWND secret = WaitForm(kChangeCaption);
+    all_seen = all_seen && secret;
+    if (secret) {
+      Picture(secret, "changepassp-3", blank);
+      Click(secret, pass::kCancel);
+      WaitGone(secret);
+    }
+    HWND over = WaitForm(L"Confirm to overwrite file");
+    all_seen = all_seen && over;
+    if (over) {
+      Picture(over, "overwrite", blank);
+      Click(over, lq::gui::over_ctl::kNo);
+      WaitGone(over);
+    }
+    HWND wait = WaitForm(L"Lockquill V1.0 - Please wait");
+    all_seen = all_seen && wait;
+    if (wait) Picture(wait, "waitscreen", blank);
+    HWND main = WaitMain();
+    ASSERT_NE(main, nullptr);
+    Sleep(1500);
+    Picture(main, "main", blank);
+    Menu(main, mainc::kMenuSettings);
+    HWND settings = WaitForm(L"Lockquill V1.0 - Settings");
+    all_seen = all_seen && settings;
+    if (settings) {
+      HWND tabs = Control(settings, lq::settings_id::kTabs);
+      for (int page = 0; page < 5; ++page) {
+        NMHDR nm{tabs, static_cast<UINT_PTR>(lq::settings_id::kTabs), static_cast<UINT>(TCN_SELCHANGE)};
+        SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+        SendMessageW(settings, WM_NOTIFY, lq::settings_id::kTabs, reinterpret_cast<LPARAM>(&nm));
+        Picture(settings, ("settings-" + std::to_string(page + 1)).c_str(), blank);
+      }
+      Click(settings, lq::settings_id::kExit);
+      WaitGone(settings);
+    }
+    CloseMain(main);
+  });
+  EXPECT_TRUE(all_seen);
+  EXPECT_TRUE(blank.empty()) << blank.front();
 }
 
 }  // namespace
