@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/datetime.h"
 #include "base/trace.h"
 
 namespace lq {
@@ -61,6 +62,14 @@ struct ChangePassphraseReply {
 
 // Answers of the overwrite confirmation dialog.
 enum class OverwriteChoice { kYes = 1, kNo = 2, kYesToAll = 3, kNoToAll = 4 };
+// What the overwrite dialog shows: the existing file's path and the new file's name, size and
+// last-written time. The existing file's size and time the front end reads from the disk.
+struct OverwriteRequest {
+  std::string existing_file;
+  std::string new_file;
+  unsigned long long new_size = 0;
+  LocalTime new_written;  // all 0 when the packet carries no time
+};
 struct OverwriteReply {
   OverwriteChoice choice = OverwriteChoice::kNo;
   bool remember = false;  // "Remember my answer for the rest of this session"
@@ -78,6 +87,10 @@ struct FileChooserRequest {
 // Colour numbers of the status text (the toolkit's palette).
 constexpr int kStatusColourGreen = 18;
 constexpr int kStatusColourRed = 20;
+// The status colour of a colour name: exactly "red" is red, every other name green.
+inline int StatusColourNumber(std::string_view name) {
+  return name == "red" ? kStatusColourRed : kStatusColourGreen;
+}
 
 class Ui : public TraceSink {
  public:
@@ -100,8 +113,7 @@ class Ui : public TraceSink {
   }
 
   // Asks whether an existing file may be replaced by a new one.
-  virtual OverwriteReply ConfirmOverwrite(std::string_view existing_file,
-                                          std::string_view new_file) = 0;
+  virtual OverwriteReply ConfirmOverwrite(const OverwriteRequest& request) = 0;
 
   // Passphrase prompts; see kPassphraseCancelled. The caller wipes the results.
   virtual std::string AskPassphrase(std::string_view prompt) = 0;

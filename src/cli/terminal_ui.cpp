@@ -112,11 +112,11 @@ void TerminalUi::HideProgress() {
   progress_shown_ = false;
 }
 
-OverwriteReply TerminalUi::ConfirmOverwrite(std::string_view existing_file,
-                                            std::string_view new_file) {
-  (void)new_file;
+OverwriteReply TerminalUi::ConfirmOverwrite(const OverwriteRequest& request) {
   OverwriteReply reply;
-  const bool yes = Decide("Overwrite " + std::string(existing_file) + "?", false, "No");
+  const bool yes = Decide("Overwrite " + request.existing_file + " with " + request.new_file +
+                              " of the packet (" + std::to_string(request.new_size) + " bytes)?",
+                          false, "No");
   reply.choice = yes ? OverwriteChoice::kYes : OverwriteChoice::kNo;
   return reply;
 }

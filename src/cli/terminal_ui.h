@@ -39,8 +39,7 @@ class TerminalUi final : public Ui {
   void HideProgress() override;
   void SetStatusText(std::string_view text) override { status = text; }
   void SetSummary(std::string_view text) override { summary = text; }
-  OverwriteReply ConfirmOverwrite(std::string_view existing_file,
-                                  std::string_view new_file) override;
+  OverwriteReply ConfirmOverwrite(const OverwriteRequest& request) override;
   std::string AskPassphrase(std::string_view prompt) override;
   ChangePassphraseReply AskChangePassphrase(const ChangePassphraseRequest& request) override;
   std::string AskText(std::string_view prompt, std::string_view initial, bool& ok) override;
@@ -79,7 +78,7 @@ class TerminalUi final : public Ui {
 class QuietUi final : public Ui {
  public:
   int ShowMessageBox(const MessageBoxRequest&) override { return kIdCancel; }
-  OverwriteReply ConfirmOverwrite(std::string_view, std::string_view) override { return {}; }
+  OverwriteReply ConfirmOverwrite(const OverwriteRequest&) override { return {}; }
   std::string AskPassphrase(std::string_view) override { return kPassphraseCancelled; }
   ChangePassphraseReply AskChangePassphrase(const ChangePassphraseRequest&) override {
     ChangePassphraseReply reply;

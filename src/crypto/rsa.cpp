@@ -59,8 +59,8 @@ class CandidatePump final : public Ui {
   int ShowMessageBox(const MessageBoxRequest& request) override {
     return inner_ ? inner_->ShowMessageBox(request) : kIdOk;
   }
-  OverwriteReply ConfirmOverwrite(std::string_view existing, std::string_view fresh) override {
-    return inner_ ? inner_->ConfirmOverwrite(existing, fresh) : OverwriteReply{};
+  OverwriteReply ConfirmOverwrite(const OverwriteRequest& request) override {
+    return inner_ ? inner_->ConfirmOverwrite(request) : OverwriteReply{};
   }
   std::string AskPassphrase(std::string_view prompt) override {
     return inner_ ? inner_->AskPassphrase(prompt) : kPassphraseCancelled;

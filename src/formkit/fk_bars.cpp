@@ -1,4 +1,5 @@
-// Toolbars and status bars: buttons by number, status-bar parts in character units, and docking
+// Toolbars and status bars: buttons by number and their places on the screen, the hover watch
+// that reports a mouse resting on a button, status-bar parts in character units, and docking
 // both to the form's edges when it changes size.
 #include <cstdlib>
 
@@ -7,14 +8,73 @@
 namespace fk {
 
 void DockBars(Form* form) {
-  for (auto& [id, c] : form->controls) {
-    if (!c->docked) continue;
+  // The bars' hooks and notifications may reach the application, which may unload the form.
+  ForEachControl(form->name, [](Form*, Control* c) {
+    if (!c->docked) return true;
     if (c->kind == Kind::kToolbar) {
       SendMessageW(c->hwnd, TB_AUTOSIZE, 0, 0);
     } else {
       SendMessageW(c->hwnd, WM_SIZE, 0, 0);
     }
+    return true;
+  });
+}
+
+namespace {
+
+// The number (command) of a toolbar's hot button, 0 when none.
+int HotButton(HWND toolbar) {
+  LRESULT index = SendMessageW(toolbar, TB_GETHOTITEM, 0, 0);
+  if (index < 0) return 0;
+  TBBUTTON b{};
+  if (!SendMessageW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(index),
+                    reinterpret_cast<LPARAM>(&b)))
+    return 0;
+  return (b.fsStyle & BTNS_SEP) ? 0 : b.idCommand;
+}
+
+void CALLBACK HoverTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  HoverWatch& hover = Tk().hover;
+  if (hover.timer != timer) return;
+  hover.timer = 0;
+  Form* form = FindFormQuiet(hover.form);
+  Control* c = nullptr;
+  if (form) {
+    auto it = form->controls.find(hover.id);
+    c = it == form->controls.end() ? nullptr : it->second.get();
   }
+  // It rested only when the button is still the hot one.
+  if (!c || c->kind != Kind::kToolbar || HotButton(c->hwnd) != hover.button) return;
+  hover.reported = hover.button;
+  Emit(form, hover.id, FK_EV_HOVER, hover.button);
+}
+
+}  // namespace
+
+void StopHoverWatch() {
+  HoverWatch& hover = Tk().hover;
+  if (hover.timer) KillTimer(nullptr, hover.timer);
+  hover = HoverWatch{};
+}
+
+void ToolbarHotChanged(Form* form, Control* toolbar, int button) {
+  HoverWatch& hover = Tk().hover;
+  bool same_bar = hover.form == form->name && hover.id == toolbar->id;
+  if (same_bar && button != 0 && button == hover.button) return;  // still on it
+  int reported = same_bar ? hover.reported : 0;
+  std::string name = form->name;
+  StopHoverWatch();
+  if (button != 0) {
+    DWORD rest = 400;
+    SystemParametersInfoW(SPI_GETMOUSEHOVERTIME, 0, &rest, 0);
+    hover.form = name;
+    hover.id = toolbar->id;
+    hover.button = button;
+    hover.timer = SetTimer(nullptr, 0, rest > 0 ? rest : 400, HoverTimer);
+  }
+  // A rest that was reported ends when the mouse leaves its button.
+  if (reported) Emit(FindFormQuiet(name), toolbar->id, FK_EV_HOVER, 0);
 }
 
 }  // namespace fk
@@ -67,6 +127,24 @@ FK_API int FK_HIDETB(const char* form_name, int id, int button, int hide) {
   Control* c = ToolbarButton(form_name, id, button);
   if (!c) return 0;
   SendMessageW(c->hwnd, TB_HIDEBUTTON, button, MAKELPARAM(hide != 0, 0));
+  return 1;
+}
+
+FK_API int FK_GETTBRECT(const char* form_name, int id, int button, double* x, double* y, double* w,
+                        double* h) {
+  Control* c = ToolbarButton(form_name, id, button);
+  if (!c) return 0;
+  RECT rc{};
+  if (!SendMessageW(c->hwnd, TB_GETRECT, static_cast<WPARAM>(button),
+                    reinterpret_cast<LPARAM>(&rc)) ||
+      SendMessageW(c->hwnd, TB_ISBUTTONHIDDEN, static_cast<WPARAM>(button), 0)) {
+    return Fail("toolbar button " + std::to_string(button) + " is not shown");
+  }
+  MapWindowPoints(c->hwnd, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+  if (x) *x = UnitsX(rc.left);
+  if (y) *y = UnitsY(rc.top);
+  if (w) *w = UnitsX(rc.right - rc.left);
+  if (h) *h = UnitsY(rc.bottom - rc.top);
   return 1;
 }
 

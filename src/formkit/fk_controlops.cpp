@@ -224,12 +224,19 @@ FK_API int FK_DISPLAYLAYER(const char* form_name, int layer) {
   if (!form) return 0;
   if (layer < 0) return Fail("layers are numbered from 0");
   form->displayed_layer = layer;
-  // Hide first, then show: the page never shows controls of two layers at once.
-  for (auto& [id, c] : form->controls) {
-    if (c->layer != 0 && c->layer != layer) UpdateVisibility(form, c.get());
-  }
-  for (auto& [id, c] : form->controls) {
-    if (c->layer == 0 || c->layer == layer) UpdateVisibility(form, c.get());
+  const std::string name = form->name;
+  // Hide first, then show: the page never shows controls of two layers at once. Hiding may move
+  // the focus and showing reaches control hooks, and so the application, which may unload the
+  // form or display another layer meanwhile: then this switch is over.
+  bool current = true;
+  for (bool showing : {false, true}) {
+    ForEachControl(name, [&](Form* f, Control* c) {
+      if (f->displayed_layer != layer) return current = false;
+      bool on = c->layer == 0 || c->layer == layer;
+      if (on == showing) UpdateVisibility(f, c);
+      return true;
+    });
+    if (!current) break;
   }
   return 1;
 }

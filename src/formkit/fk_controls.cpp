@@ -218,10 +218,19 @@ bool SetControlImage(Form* form, Control* c, const char* image) {
     style |= loaded.icon ? SS_ICON : SS_BITMAP;
   }
   SetWindowLongPtrW(c->hwnd, GWL_STYLE, style);
+  HANDLE previous = nullptr;
   if (loaded.icon) {
-    SendMessageW(c->hwnd, msg, IMAGE_ICON, reinterpret_cast<LPARAM>(loaded.icon));
+    previous = reinterpret_cast<HANDLE>(
+        SendMessageW(c->hwnd, msg, IMAGE_ICON, reinterpret_cast<LPARAM>(loaded.icon)));
   } else {
-    SendMessageW(c->hwnd, msg, IMAGE_BITMAP, reinterpret_cast<LPARAM>(loaded.bitmap));
+    previous = reinterpret_cast<HANDLE>(
+        SendMessageW(c->hwnd, msg, IMAGE_BITMAP, reinterpret_cast<LPARAM>(loaded.bitmap)));
+  }
+  // A static control keeps a copy of a bitmap with an alpha channel and hands the copy back
+  // here, for the caller to delete; the toolkit's own images are deleted below.
+  if (previous && previous != c->bitmap && previous != c->icon &&
+      GetObjectType(previous) == OBJ_BITMAP) {
+    DeleteObject(previous);
   }
   // The control keeps its size: static controls resize themselves to a new image.
   SetWindowPos(c->hwnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,

@@ -142,7 +142,7 @@ bool OnNotify(Form* form, NMHDR* hdr, LRESULT* result) {
     case Kind::kToolbar:
       if (code == TBN_HOTITEMCHANGE) {
         auto* hot = reinterpret_cast<NMTBHOTITEM*>(hdr);
-        Emit(form, id, FK_EV_HOVER, (hot->dwFlags & HICF_LEAVING) ? 0 : hot->idNew);
+        ToolbarHotChanged(form, c, (hot->dwFlags & HICF_LEAVING) ? 0 : hot->idNew);
         *result = 0;
         return true;
       }
@@ -315,7 +315,8 @@ bool HandleFormMessage(Form* form, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LR
       form = FindFormQuiet(name);
       if (!form) return true;
       if (form->keep) {
-        ShowWindow(hwnd, SW_HIDE);
+        // A kept form that waits modally answers "closed": hidden, it would wait unseen.
+        if (!EndModal(name, FK_MODAL_CLOSED)) ShowWindow(hwnd, SW_HIDE);
       } else {
         UnloadForm(name);
       }

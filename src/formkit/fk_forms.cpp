@@ -106,6 +106,9 @@ void UnloadForm(const std::string& name) {
   form = FindFormQuiet(name);
   if (!form) return;
   HWND hwnd = form->hwnd;
+  // A modal wait on the form ends now: its forms are enabled before the window goes, so the
+  // activation returns to them and not to another program.
+  ReleaseModal(name);
   if (hwnd && IsWindow(hwnd)) {
     // Give the activation back to the owner before the window goes, as dialogs do.
     HWND owner = GetWindow(hwnd, GW_OWNER);
@@ -151,6 +154,8 @@ FK_API int FK_FORM(const char* name, const char* parent_name, const char* captio
   form->props = props;
   form->child = HasProp(props, 'P');
   form->keep = HasProp(props, 'K');
+  form->want_x = x;
+  form->want_y = y;
   form->want_w = w;
   form->want_h = h;
   tk.forms[key] = std::move(owned);
@@ -167,6 +172,11 @@ FK_API int FK_FORM(const char* name, const char* parent_name, const char* captio
   form = FindFormQuiet(key);
   if (!form) return Fail("form \"" + key + "\" was unloaded while being designed");
   form->designing = false;
+  // The design routine may have resized the form (FK_RESIZEFORM); that is the size it keeps.
+  x = form->want_x;
+  y = form->want_y;
+  w = form->want_w;
+  h = form->want_h;
 
   SIZE outer = OuterSize(hwnd, PxX(w), PxY(h));
   int px = x < 0 ? 0 : PxX(x), py = y < 0 ? 0 : PxY(y);
@@ -212,26 +222,77 @@ FK_API int FK_SHOWFORM(const char* name, int mode) {
     form->shown_once = true;
     return 1;
   }
-  // Modal: every other visible, enabled top-level form waits until this one is hidden or gone.
-  std::vector<std::string> disabled;
-  for (auto& [other_name, other] : tk.forms) {
-    if (other.get() != form && !other->child && IsWindowVisible(other->hwnd) &&
-        IsWindowEnabled(other->hwnd)) {
-      EnableWindow(other->hwnd, FALSE);
-      disabled.push_back(other_name);
-    }
+  return FK_SHOWMODAL(name) != FK_MODAL_FAILED ? 1 : 0;
+}
+
+FK_API int FK_SHOWMODAL(const char* name) {
+  ClearError();
+  Form* form = FindForm(name);
+  if (!form) return FK_MODAL_FAILED;
+  if (form->child) return Fail("a child form (P) cannot wait modally");
+  for (ModalWait* wait : Tk().modal_waits) {
+    if (wait->form == form->name) return Fail("form \"" + form->name + "\" waits already");
   }
-  std::string parent = form->parent;
-  ShowWindow(hwnd, SW_SHOW);
-  form->shown_once = true;
-  RunModal(hwnd);
-  for (const std::string& other_name : disabled) {
-    if (Form* other = FindFormQuiet(other_name)) EnableWindow(other->hwnd, TRUE);
+  return RunModal(form);
+}
+
+FK_API int FK_ENDMODAL(const char* name, int code) {
+  ClearError();
+  Form* form = FindForm(name);
+  if (!form) return 0;
+  if (code < 1) return Fail("modal end codes are 1 or more");
+  return EndModal(form->name, code) ? 1 : Fail("form \"" + form->name + "\" does not wait");
+}
+
+FK_API int FK_SETTOPMOST(const char* name, int on) {
+  ClearError();
+  Form* form = FindForm(name);
+  if (!form) return 0;
+  if (form->child) return Fail("a child form (P) has no place of its own among the windows");
+  return SetWindowPos(form->hwnd, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE)
+             ? 1
+             : Fail("the form's place among the windows could not be changed");
+}
+
+FK_API int FK_DISABLEFORMS(void) {
+  ClearError();
+  Toolkit& tk = Tk();
+  tk.disable_levels.push_back(DisableForms(nullptr));
+  return static_cast<int>(tk.disable_levels.size());
+}
+
+FK_API int FK_ENABLEFORMS(int level) {
+  ClearError();
+  Toolkit& tk = Tk();
+  if (level < 1 || level > static_cast<int>(tk.disable_levels.size())) {
+    return Fail("no FK_DISABLEFORMS level " + std::to_string(level));
   }
-  if (Form* owner = FindFormQuiet(parent)) {
-    if (IsWindowVisible(owner->hwnd)) SetActiveWindow(owner->hwnd);
+  while (static_cast<int>(tk.disable_levels.size()) >= level) {
+    std::vector<std::string> names = std::move(tk.disable_levels.back());
+    tk.disable_levels.pop_back();
+    EnableForms(names);
   }
   return 1;
+}
+
+FK_API int FK_MESSAGEBOX(const char* text, const char* caption, unsigned style) {
+  EnsureReady();
+  ClearError();
+  HWND active = GetActiveWindow();
+  std::wstring wide_text = Wide(text);
+  std::wstring wide_caption = Wide(caption);
+  int level = FK_DISABLEFORMS();
+  int answer = MessageBoxW(nullptr, wide_text.c_str(), wide_caption.c_str(), style);
+  FK_ENABLEFORMS(level);
+  // The box had no owner: give the activation back to the form that had it.
+  if (Form* form = FormByHwnd(active)) {
+    if (IsWindowVisible(form->hwnd) && IsWindowEnabled(form->hwnd)) SetActiveWindow(form->hwnd);
+  }
+  if (answer == 0) {
+    Fail("the message box could not be shown (error " + std::to_string(GetLastError()) + ")");
+  }
+  return answer;
 }
 
 FK_API int FK_HIDEFORM(const char* name) {
@@ -253,6 +314,13 @@ FK_API int FK_FORMEXISTS(const char* name) { return FindFormQuiet(Upper(name)) ?
 FK_API int FK_RESIZEFORM(const char* name, double x, double y, double w, double h) {
   Form* form = FindForm(name);
   if (!form) return 0;
+  if (form->designing) {
+    // FK_FORM places the form when the design routine returns: remember what it should be.
+    if (w >= 0) form->want_w = w;
+    if (h >= 0) form->want_h = h;
+    if (x >= 0) form->want_x = x;
+    if (y >= 0) form->want_y = y;
+  }
   RECT placed = PlacedRect(form);
   RECT client;
   GetClientRect(form->hwnd, &client);

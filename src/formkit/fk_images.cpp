@@ -37,6 +37,29 @@ bool EndsWithNoCase(const std::wstring& text, const wchar_t* tail) {
   return text.size() >= n && _wcsicmp(text.c_str() + text.size() - n, tail) == 0;
 }
 
+struct StockIcon {
+  const wchar_t* name;
+  LPCWSTR id;
+};
+// The system's own icons, by the names an image text gives them after "*".
+const StockIcon kStockIcons[] = {
+    {L"QUESTION", IDI_QUESTION}, {L"INFORMATION", IDI_INFORMATION}, {L"WARNING", IDI_WARNING},
+    {L"ERROR", IDI_ERROR},       {L"APPLICATION", IDI_APPLICATION}, {L"SHIELD", IDI_SHIELD},
+};
+
+// An icon of the toolkit's own (the caller destroys it) made from a shared system icon.
+HICON LoadStockIcon(const std::wstring& name, int w, int h) {
+  for (const StockIcon& stock : kStockIcons) {
+    if (_wcsicmp(name.c_str(), stock.name) != 0) continue;
+    HICON shared = static_cast<HICON>(LoadImageW(nullptr, stock.id, IMAGE_ICON, w, h,
+                                                 LR_SHARED | ((w > 0) ? 0 : LR_DEFAULTSIZE)));
+    if (!shared) shared = LoadIconW(nullptr, stock.id);
+    if (!shared) return nullptr;
+    return static_cast<HICON>(CopyImage(shared, IMAGE_ICON, w, h, 0));
+  }
+  return nullptr;
+}
+
 COLORREF TopLeftPixel(HBITMAP bitmap) {
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, bitmap);
@@ -63,7 +86,9 @@ LoadedImage LoadImageText(const char* image_text, int w, int h) {
   }
   if (text.empty()) return out;
   UINT size_flag = (w > 0 && h > 0) ? 0 : LR_DEFAULTSIZE;
-  if (text[0] == L'$') {
+  if (text[0] == L'*') {
+    out.icon = LoadStockIcon(text.substr(1), w, h);
+  } else if (text[0] == L'$') {
     HMODULE program = GetModuleHandleW(nullptr);
     std::wstring name = text.substr(1);
     if (FindResourceW(program, name.c_str(), RT_GROUP_ICON)) {

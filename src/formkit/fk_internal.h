@@ -81,7 +81,9 @@ struct Form {
   HWND hwnd = nullptr;
   bool child = false;  // "P": inside the parent's client area
   bool keep = false;   // "K": closing hides
-  double want_w = 0, want_h = 0;
+  // Position and size of FK_FORM, or as the design routine changed them (FK_RESIZEFORM); FK_FORM
+  // places the form by them when the design routine returns.
+  double want_x = -1, want_y = -1, want_w = 0, want_h = 0;
   std::map<int, std::unique_ptr<Control>> controls;
   int current_layer = 0;
   int displayed_layer = 1;
@@ -101,8 +103,31 @@ struct Form {
   bool unloading = false;
   bool designing = false;
   bool shown_once = false;
+  // How many toolkit waits (modal forms, system-modal boxes) hold this form disabled. The form
+  // is enabled again only when the last of them ends.
+  int disable_count = 0;
   Kind last_kind = Kind::kGeneric;  // radio groups start and end by what was created before
   bool any_control = false;
+};
+
+// One modal wait of FK_SHOWMODAL: which form, which forms it disabled, and how it ended.
+struct ModalWait {
+  std::string form;
+  HWND hwnd = nullptr;
+  HWND previous_active = nullptr;  // activated again when the wait's form disappears
+  std::vector<std::string> disabled;
+  bool released = false;  // the disabled forms are enabled again
+  bool ended = false;     // FK_ENDMODAL or a close of a "K" form
+  int code = 0;
+};
+
+// The toolbar button the mouse is on, until it has rested there for the hover time.
+struct HoverWatch {
+  std::string form;
+  int id = 0;
+  int button = 0;
+  UINT_PTR timer = 0;
+  int reported = 0;  // the button whose rest was reported, until the mouse leaves it
 };
 
 struct ImageList {
@@ -145,6 +170,13 @@ struct Toolkit {
   // Nesting of toolkit setters: change notifications they cause are not reported.
   int quiet = 0;
   std::string last_error;
+  // Modal waits, innermost last; system-modal levels (FK_DISABLEFORMS), each the forms it
+  // disabled.
+  std::vector<ModalWait*> modal_waits;
+  std::vector<std::vector<std::string>> disable_levels;
+  HoverWatch hover;
+  // A message-only window of the toolkit that owns what the toolkit puts on the clipboard.
+  HWND clipboard_window = nullptr;
   // Fonts and icons replaced while controls may still use them; freed when the run ends.
   std::vector<HGDIOBJ> retired_objects;
   std::vector<HICON> retired_icons;
@@ -152,10 +184,28 @@ struct Toolkit {
 
 Toolkit& Tk();
 
-// Text conversion.
+// Text conversion. Texts that are valid UTF-8 are read as UTF-8, any other text through the
+// user's ANSI code page, so no byte is ever replaced; what comes back is always UTF-8.
 std::wstring Wide(const char* text);
 std::wstring Wide(std::string_view text);
 std::string Utf8(std::wstring_view text);
+bool IsUtf8(std::string_view text);
+// Overwrites a string's whole buffer (its capacity, not only its size) and empties it.
+void WipeString(std::string& text);
+void WipeString(std::wstring& text);
+// A string that is wiped when it goes out of scope: the toolkit's copies of texts that may be
+// secrets (passphrase boxes, clipboard text).
+template <typename S>
+struct Wiped {
+  S text;
+  Wiped() = default;
+  explicit Wiped(S s) : text(std::move(s)) {}
+  Wiped(const Wiped&) = delete;
+  Wiped& operator=(const Wiped&) = delete;
+  ~Wiped() { WipeString(text); }
+};
+using WipedW = Wiped<std::wstring>;
+using WipedA = Wiped<std::string>;
 std::string Upper(const char* name);
 // Splits "a|b|c" into its parts; an empty text gives no parts.
 std::vector<std::string> SplitBar(std::string_view text);
@@ -188,8 +238,21 @@ int Scale96(int px);  // pixels at 96 DPI to screen pixels
 // Setup, teardown and nested loops (fk_run.cpp).
 bool EnsureReady();
 void Release();
-void NoteFormGone();      // ends the run when the last form has gone
-int RunModal(HWND hwnd);  // pumps messages until hwnd is hidden or destroyed
+void NoteFormGone();  // ends the run when the last form has gone
+// Runs the modal wait of a form (FK_SHOWMODAL); returns its FK_MODAL_* result or end code.
+int RunModal(Form* form);
+// Ends a form's modal wait with `code` (FK_ENDMODAL, or FK_MODAL_CLOSED for a "K" form the user
+// closed): enables the forms the wait disabled, then hides the form. False when it waits not.
+bool EndModal(const std::string& form, int code);
+// Enables again the forms disabled for the wait of a form that is about to disappear, and
+// gives the activation back to the program.
+void ReleaseModal(const std::string& form);
+// Disables every top-level form except `except` and the forms it owns (also hidden ones, so
+// that showing them again gives no usable window); returns the forms it disabled.
+std::vector<std::string> DisableForms(const Form* except);
+void EnableForms(const std::vector<std::string>& names);
+// Ends the toolbar hover watch (the run ends or the toolbar goes).
+void StopHoverWatch();
 
 // Event delivery (fk_events.cpp). Returns the cancel flag. The form may be gone afterwards:
 // callers must look it up again before touching it. Emit does nothing while a form is being
@@ -227,7 +290,7 @@ void ApplyColours(Control* control);
 bool SetControlImage(Form* form, Control* control, const char* image);
 
 // Text (fk_text.cpp).
-bool SetRichText(Control* control, const std::string& text, int mode);
+bool SetRichText(Control* control, std::string_view text, int mode);
 
 // Drawing state and images (fk_images.cpp).
 COLORREF PaletteColour(int number);  // CLR_INVALID for FK_COLOR_DEFAULT
@@ -261,8 +324,29 @@ void UnregisterTurtleClass();
 extern const wchar_t kTurtleClass[];
 extern const wchar_t kFormClass[];
 
+// Calls f(form, control) for each control of a form, looking the form up again before each
+// one: f may reach the application (events, hooks), which may unload the form. Stops when the
+// form is gone or when f returns false.
+template <typename F>
+void ForEachControl(const std::string& form_name, F f) {
+  Form* form = FindFormQuiet(form_name);
+  if (!form) return;
+  HWND hwnd = form->hwnd;
+  std::vector<int> ids;
+  for (auto& entry : form->controls) ids.push_back(entry.first);
+  for (int id : ids) {
+    form = FindFormQuiet(form_name);
+    if (!form || form->hwnd != hwnd) return;
+    auto it = form->controls.find(id);
+    if (it == form->controls.end()) continue;
+    if (!f(form, it->second.get())) return;
+  }
+}
+
 // Status bar and toolbar docking after a form resize (fk_bars.cpp).
 void DockBars(Form* form);
 bool ToolbarTipText(Form* form, NMHDR* hdr);
+// A toolbar's hot button changed (0: none); starts or ends the hover watch (fk_bars.cpp).
+void ToolbarHotChanged(Form* form, Control* toolbar, int button);
 
 }  // namespace fk

@@ -98,18 +98,40 @@ bool HandleDialogKey(Form* form, const MSG& msg) {
   return true;
 }
 
-int RunLoop(HWND until_hidden) {
+// The main loop: until WM_QUIT.
+int RunLoop() {
   MSG msg;
   for (;;) {
-    if (until_hidden && (!IsWindow(until_hidden) || !IsWindowVisible(until_hidden))) return 0;
     BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      if (until_hidden) PostQuitMessage(static_cast<int>(msg.wParam));
-      return static_cast<int>(msg.wParam);
-    }
+    if (got == 0) return static_cast<int>(msg.wParam);
     if (got == -1) return -1;
     ProcessMessage(msg);
   }
+}
+
+ModalWait* FindWait(const std::string& form) {
+  for (ModalWait* wait : Tk().modal_waits) {
+    if (wait->form == form) return wait;
+  }
+  return nullptr;
+}
+
+// Enables the wait's forms again and, when its form has the activation, hands it to the
+// program's window that had it before (or the form's owner), never to another program.
+void Unblock(ModalWait* wait) {
+  if (wait->released) return;
+  wait->released = true;
+  EnableForms(wait->disabled);
+  HWND active = GetActiveWindow();
+  if (active != wait->hwnd && !IsChild(wait->hwnd, active)) return;
+  HWND target = nullptr;
+  Form* form = FindFormQuiet(wait->form);
+  if (form) {
+    if (Form* owner = FindFormQuiet(form->parent)) target = owner->hwnd;
+  }
+  Form* previous = FormByHwnd(wait->previous_active);
+  if (previous && previous->hwnd != wait->hwnd) target = previous->hwnd;
+  if (target && IsWindowVisible(target) && IsWindowEnabled(target)) SetActiveWindow(target);
 }
 
 }  // namespace
@@ -127,8 +149,9 @@ void ProcessMessage(MSG& msg) {
   }
   if (form) {
     Form* root = FormByHwnd(GetAncestor(form->hwnd, GA_ROOT));
-    if (root && root->accel_table && TranslateAcceleratorW(root->hwnd, root->accel_table, &msg)) {
-      return;
+    // Accelerators of the innermost form first, then of the forms it lies in ("P" forms).
+    for (Form* f = form; f; f = f->child ? FindFormQuiet(f->parent) : nullptr) {
+      if (f->accel_table && TranslateAcceleratorW(f->hwnd, f->accel_table, &msg)) return;
     }
     if (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE) &&
         HandleDialogKey(form, msg)) {
@@ -174,6 +197,8 @@ void Release() {
   if (!tk.ready) return;
   // Forms left at the end go without events: the application has finished.
   tk.event_proc = nullptr;
+  StopHoverWatch();
+  if (tk.clipboard_window) DestroyWindow(tk.clipboard_window);
   while (!tk.forms.empty()) {
     Form* form = tk.forms.begin()->second.get();
     if (form->hwnd && IsWindow(form->hwnd)) {
@@ -207,7 +232,66 @@ void NoteFormGone() {
   if (Tk().forms.empty() && Tk().running && !Tk().in_main) PostQuitMessage(0);
 }
 
-int RunModal(HWND hwnd) { return RunLoop(hwnd); }
+int RunModal(Form* form) {
+  Toolkit& tk = Tk();
+  ModalWait wait;
+  wait.form = form->name;
+  wait.hwnd = form->hwnd;
+  wait.previous_active = GetActiveWindow();
+  wait.disabled = DisableForms(form);
+  // A form that an outer wait disabled takes part in this one: it is usable while it waits.
+  int outer_disabled = form->disable_count;
+  form->disable_count = 0;
+  EnableWindow(form->hwnd, TRUE);
+  tk.modal_waits.push_back(&wait);
+  ShowWindow(form->hwnd, SW_SHOW);
+  form->shown_once = true;
+  int result = FK_MODAL_UNLOADED;
+  MSG msg;
+  for (;;) {
+    if (wait.ended) {
+      result = wait.code;
+      break;
+    }
+    // Hidden is not an answer (the program hides every window after idle time); only the
+    // window's end or an explicit end is.
+    if (!IsWindow(wait.hwnd) || !FormByHwnd(wait.hwnd)) break;
+    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got <= 0) {
+      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
+      result = FK_MODAL_QUIT;
+      break;
+    }
+    ProcessMessage(msg);
+  }
+  auto& waits = Tk().modal_waits;
+  for (auto it = waits.begin(); it != waits.end(); ++it) {
+    if (*it == &wait) {
+      waits.erase(it);
+      break;
+    }
+  }
+  Unblock(&wait);
+  if (Form* again = FormByHwnd(wait.hwnd)) {
+    again->disable_count += outer_disabled;
+    if (again->disable_count > 0) EnableWindow(again->hwnd, FALSE);
+  }
+  return result;
+}
+
+bool EndModal(const std::string& form_name, int code) {
+  ModalWait* wait = FindWait(form_name);
+  if (!wait || wait->ended) return false;
+  wait->ended = true;
+  wait->code = code;
+  Unblock(wait);
+  if (Form* form = FindFormQuiet(form_name)) ShowWindow(form->hwnd, SW_HIDE);
+  return true;
+}
+
+void ReleaseModal(const std::string& form_name) {
+  if (ModalWait* wait = FindWait(form_name)) Unblock(wait);
+}
 
 }  // namespace fk
 
@@ -231,7 +315,7 @@ FK_API int FK_GUIRUN(FK_HINSTANCE instance, FK_HINSTANCE previous, const char* c
   if (main) main();
   Tk().in_main = false;
   int code = 0;
-  if (!Tk().forms.empty()) code = RunLoop(nullptr);
+  if (!Tk().forms.empty()) code = RunLoop();
   Release();  // also ends `running`
   return code;
 }

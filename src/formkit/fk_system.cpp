@@ -52,6 +52,52 @@ size_t LastSeparator(const std::string& path) { return path.find_last_of("\\/:")
 
 constexpr DWORD kPathRoom = 32768;  // room for many names in a multi-selection
 
+// Another program may hold the clipboard open for a moment (clipboard managers, a copy in
+// progress): the toolkit tries again for about a second, processing events meanwhile.
+constexpr DWORD kClipboardWaitMs = 1000;
+
+// The toolkit's own window owns what it puts on the clipboard: with no owner EmptyClipboard
+// leaves the clipboard without one, and SetClipboardData may then fail.
+HWND ClipboardOwner() {
+  Toolkit& tk = Tk();
+  if (tk.clipboard_window && IsWindow(tk.clipboard_window)) return tk.clipboard_window;
+  tk.clipboard_window = CreateWindowExW(0, L"STATIC", L"formkit30 clipboard", 0, 0, 0, 0, 0,
+                                        HWND_MESSAGE, nullptr, nullptr, nullptr);
+  return tk.clipboard_window;
+}
+
+bool OpenClipboardWaiting() {
+  HWND owner = ClipboardOwner();
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (OpenClipboard(owner)) return true;
+    if (GetTickCount() - start >= kClipboardWaitMs) break;
+    if (!FK_DOEVENTS()) break;  // the run is ending
+    Sleep(10);
+  }
+  return Fail("the clipboard is in use by another program");
+}
+
+// A global memory block holding `bytes` bytes of `data`; NULL when there is no memory.
+HGLOBAL GlobalCopy(const void* data, size_t bytes) {
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (!mem) return nullptr;
+  void* p = GlobalLock(mem);
+  if (!p) {
+    GlobalFree(mem);
+    return nullptr;
+  }
+  memcpy(p, data, bytes);
+  GlobalUnlock(mem);
+  return mem;
+}
+
+// The formats that keep a text out of clipboard history, cloud clipboard and clipboard
+// monitors; each one's data is a DWORD 0.
+const wchar_t* const kSecretFormats[] = {L"ExcludeClipboardContentFromMonitorProcessing",
+                                         L"CanIncludeInClipboardHistory",
+                                         L"CanUploadToCloudClipboard"};
+
 }  // namespace
 
 extern "C" {
@@ -139,7 +185,7 @@ FK_API int FK_OPENFILE(const char* form_name, const char* title, const char* fil
 
 FK_API int FK_SAVEFILE(const char* form_name, const char* title, const char* filter,
                        const char* folder, const char* default_name, const char* default_ext,
-                       char* buf, int size) {
+                       int flags, char* buf, int size) {
   EnsureReady();
   ClearError();
   std::wstring file(kPathRoom, L'\0');
@@ -159,8 +205,9 @@ FK_API int FK_SAVEFILE(const char* form_name, const char* title, const char* fil
   ofn.lpstrTitle = caption.empty() ? nullptr : caption.c_str();
   ofn.lpstrInitialDir = start.empty() ? nullptr : start.c_str();
   ofn.lpstrDefExt = ext.empty() ? nullptr : ext.c_str();
-  ofn.Flags =
-      OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  // Whether to ask before replacing is the caller's choice: the program may ask its own question.
+  ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
+              ((flags & FK_SF_ASKREPLACE) ? OFN_OVERWRITEPROMPT : 0);
   if (!GetSaveFileNameW(&ofn)) {
     DWORD error = CommDlgExtendedError();
     if (error) Fail("the save-file dialog failed (error " + std::to_string(error) + ")");
@@ -231,41 +278,61 @@ FK_API int FK_GETDROPLIST(const char* form_name, char* buf, int size) {
 
 FK_API int FK_GETCLIPBOARD(char* buf, int size) {
   ClearError();
-  std::string text;
-  if (OpenClipboard(nullptr)) {
+  // The text may be a passphrase being pasted: every copy made here is wiped.
+  WipedA text;
+  if (OpenClipboardWaiting()) {
     if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
       if (auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
-        text = Utf8(wide);
+        size_t limit = GlobalSize(data) / sizeof(wchar_t);
+        text.text = Utf8(std::wstring_view(wide, wcsnlen(wide, limit)));
         GlobalUnlock(data);
       }
     }
     CloseClipboard();
-  } else {
-    Fail("the clipboard is in use by another program");
   }
-  return PutText(text, buf, size);
+  return PutText(text.text, buf, size);
 }
 
-FK_API int FK_SETCLIPBOARD(const char* text) {
+FK_API int FK_SETCLIPBOARD(const char* text) { return FK_SETCLIPBOARDEX(text, 0); }
+
+FK_API int FK_SETCLIPBOARDEX(const char* text, int flags) {
   ClearError();
-  std::wstring wide = Wide(text);
-  size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
-  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  WipedW wide{Wide(text)};
+  size_t bytes = (wide.text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL mem = GlobalCopy(wide.text.c_str(), bytes);
   if (!mem) return Fail("out of memory for the clipboard");
-  memcpy(GlobalLock(mem), wide.c_str(), bytes);
-  GlobalUnlock(mem);
-  if (!OpenClipboard(nullptr)) {
+  if (!OpenClipboardWaiting()) {
+    SecureZeroMemory(GlobalLock(mem), bytes);
+    GlobalUnlock(mem);
     GlobalFree(mem);
-    return Fail("the clipboard is in use by another program");
+    return 0;
   }
-  EmptyClipboard();
-  bool ok = SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
-  CloseClipboard();
+  bool ok = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
   if (!ok) {
+    SecureZeroMemory(GlobalLock(mem), bytes);
+    GlobalUnlock(mem);
     GlobalFree(mem);
-    return Fail("the clipboard did not take the text");
   }
-  return 1;
+  if (ok && (flags & FK_CB_SECRET)) {
+    const DWORD no = 0;
+    for (const wchar_t* name : kSecretFormats) {
+      UINT format = RegisterClipboardFormatW(name);
+      HGLOBAL flag = format ? GlobalCopy(&no, sizeof(no)) : nullptr;
+      if (!flag || !SetClipboardData(format, flag)) {
+        if (flag) GlobalFree(flag);
+        // Without the marks the secret must not stay on the clipboard at all.
+        EmptyClipboard();
+        ok = false;
+        break;
+      }
+    }
+    if (!ok) {
+      CloseClipboard();
+      return Fail("the clipboard did not take the marks that keep the text private");
+    }
+  }
+  CloseClipboard();
+  return ok ? 1 : Fail("the clipboard did not take the text");
 }
 
 FK_API int FK_WINHELP(const char* form_name, const char* file, int command, int topic) {

@@ -12,12 +12,18 @@ namespace fk {
 
 namespace {
 
+// The texts read from boxes may be passphrases: the wide copy is wiped, and so is the result
+// once the caller has copied it (see PutWiped).
 std::string WindowText(HWND hwnd) {
   int n = GetWindowTextLengthW(hwnd);
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  n = GetWindowTextW(hwnd, text.data(), n + 1);
-  text.resize(static_cast<size_t>(n));
-  return Utf8(text);
+  WipedW text{std::wstring(static_cast<size_t>(n) + 1, L'\0')};
+  n = GetWindowTextW(hwnd, text.text.data(), n + 1);
+  return Utf8(std::wstring_view(text.text.data(), static_cast<size_t>(n < 0 ? 0 : n)));
+}
+
+int PutWiped(std::string text, char* buf, int size) {
+  WipedA wiped{std::move(text)};
+  return PutText(wiped.text, buf, size);
 }
 
 std::string ListItemText(HWND hwnd, bool combo, int index) {
@@ -62,15 +68,15 @@ std::string StatusText(HWND bar, int part) {
 }
 
 struct StreamBuffer {
-  const std::string* in = nullptr;
+  std::string_view in;
   size_t pos = 0;
   std::string out;
 };
 
 DWORD CALLBACK StreamIn(DWORD_PTR cookie, LPBYTE buf, LONG size, LONG* done) {
   auto* s = reinterpret_cast<StreamBuffer*>(cookie);
-  size_t n = std::min(static_cast<size_t>(size), s->in->size() - s->pos);
-  std::copy_n(s->in->data() + s->pos, n, buf);
+  size_t n = std::min(static_cast<size_t>(size), s->in.size() - s->pos);
+  std::copy_n(s->in.data() + s->pos, n, buf);
   s->pos += n;
   *done = static_cast<LONG>(n);
   return 0;
@@ -83,7 +89,7 @@ DWORD CALLBACK StreamOut(DWORD_PTR cookie, LPBYTE buf, LONG size, LONG* done) {
   return 0;
 }
 
-bool IsRtf(const std::string& text) { return text.rfind("{\\rtf", 0) == 0; }
+bool IsRtf(std::string_view text) { return text.substr(0, 5) == "{\\rtf"; }
 
 // Programmatic changes are allowed in read-only boxes: the box is writable for the moment.
 struct Writable {
@@ -102,50 +108,64 @@ std::string RichPlainText(HWND hwnd) {
   GETTEXTLENGTHEX len{GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, 1200};
   LRESULT n = SendMessageW(hwnd, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&len), 0);
   if (n <= 0) return {};
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+  WipedW text{std::wstring(static_cast<size_t>(n) + 1, L'\0')};
   GETTEXTEX get{};
-  get.cb = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  get.cb = static_cast<DWORD>(text.text.size() * sizeof(wchar_t));
   get.flags = GT_USECRLF;
   get.codepage = 1200;
   n = SendMessageW(hwnd, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get),
-                   reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<size_t>(n < 0 ? 0 : n));
-  return Utf8(text);
+                   reinterpret_cast<LPARAM>(text.text.data()));
+  return Utf8(std::wstring_view(text.text.data(), static_cast<size_t>(n < 0 ? 0 : n)));
 }
 
 bool IsCombo(const Control* c) { return c->kind == Kind::kComboBox; }
 
-int SelectByText(Control* c, const std::string& text) {
+int SelectByText(Control* c, std::string_view text) {
   std::wstring wide = Wide(text);
   UINT find = IsCombo(c) ? CB_FINDSTRINGEXACT : LB_FINDSTRINGEXACT;
   LRESULT index =
       SendMessageW(c->hwnd, find, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(wide.c_str()));
   SendMessageW(c->hwnd, IsCombo(c) ? CB_SETCURSEL : LB_SETCURSEL, index < 0 ? -1 : index, 0);
-  return index < 0 ? Fail("no item \"" + text + "\"") : 1;
+  return index < 0 ? Fail("no item \"" + std::string(text) + "\"") : 1;
 }
 
 }  // namespace
 
-bool SetRichText(Control* c, const std::string& text, int mode) {
+// Puts the caret after the last character, where appended text goes.
+void CaretToEnd(Control* c) {
+  if (c->kind == Kind::kRichText) {
+    GETTEXTLENGTHEX len{GTL_PRECISE | GTL_NUMCHARS, 1200};
+    auto end = static_cast<LONG>(
+        SendMessageW(c->hwnd, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&len), 0));
+    CHARRANGE range{end, end};
+    SendMessageW(c->hwnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  } else {
+    // EM_SETSEL(-1, -1) only drops the selection and leaves the caret where the user put it.
+    int end = GetWindowTextLengthW(c->hwnd);
+    SendMessageW(c->hwnd, EM_SETSEL, static_cast<WPARAM>(end), end);
+  }
+}
+
+bool SetRichText(Control* c, std::string_view text, int mode) {
   Writable writable(c->hwnd);
-  if (mode == FK_RTF_APPEND) SendMessageW(c->hwnd, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+  if (mode == FK_RTF_APPEND) CaretToEnd(c);
   if (c->kind == Kind::kRichText && IsRtf(text)) {
     StreamBuffer buffer;
-    buffer.in = &text;
+    buffer.in = text;
     EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&buffer), 0, StreamIn};
     WPARAM flags = SF_RTF | (mode == FK_RTF_APPEND ? SFF_SELECTION : 0);
     SendMessageW(c->hwnd, EM_STREAMIN, flags, reinterpret_cast<LPARAM>(&stream));
     return stream.dwError == 0;
   }
-  std::wstring wide = Wide(text);
+  WipedW wide{Wide(text)};
   if (mode == FK_RTF_APPEND) {
-    SendMessageW(c->hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
+    SendMessageW(c->hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.text.c_str()));
   } else if (c->kind == Kind::kRichText) {
     SETTEXTEX set{ST_DEFAULT, 1200};
     SendMessageW(c->hwnd, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&set),
-                 reinterpret_cast<LPARAM>(wide.c_str()));
+                 reinterpret_cast<LPARAM>(wide.text.c_str()));
   } else {
-    SetWindowTextW(c->hwnd, wide.c_str());
+    SetWindowTextW(c->hwnd, wide.text.c_str());
   }
   return true;
 }
@@ -160,8 +180,13 @@ FK_API int FK_SETTEXT(const char* form_name, int id, const char* text_in) {
   ClearError();
   Form* form = FindForm(form_name);
   if (!form) return 0;
-  std::string text = text_in ? text_in : "";
-  if (id == 0) return SetWindowTextW(form->hwnd, Wide(text).c_str()) ? 1 : 0;
+  // No copy of the text is kept: it may be a passphrase. The wide copies are wiped.
+  std::string_view text = text_in ? text_in : "";
+  auto set_window_text = [text](HWND hwnd) {
+    WipedW wide{Wide(text)};
+    return SetWindowTextW(hwnd, wide.text.c_str()) ? 1 : 0;
+  };
+  if (id == 0) return set_window_text(form->hwnd);
   Control* c = FindControl(form, id);
   if (!c) return 0;
   Quiet quiet;
@@ -170,13 +195,14 @@ FK_API int FK_SETTEXT(const char* form_name, int id, const char* text_in) {
       if ((GetWindowLongPtrW(c->hwnd, GWL_STYLE) & 3) == CBS_DROPDOWNLIST) {
         return SelectByText(c, text);
       }
-      return SetWindowTextW(c->hwnd, Wide(text).c_str()) ? 1 : 0;
+      return set_window_text(c->hwnd);
     case Kind::kListBox:
       return SelectByText(c, text);
-    case Kind::kStatusBar:
-      return SendMessageW(c->hwnd, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()))
-                 ? 1
-                 : 0;
+    case Kind::kStatusBar: {
+      WipedW wide{Wide(text)};
+      return SendMessageW(c->hwnd, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(wide.text.c_str())) ? 1
+                                                                                                : 0;
+    }
     case Kind::kRichText:
     case Kind::kText:
       return SetRichText(c, text, FK_RTF_REPLACE) ? 1 : 0;
@@ -189,7 +215,7 @@ FK_API int FK_SETTEXT(const char* form_name, int id, const char* text_in) {
     case Kind::kToolbar:
       return Fail("control " + std::to_string(id) + " has no single text");
     default:
-      return SetWindowTextW(c->hwnd, Wide(text).c_str()) ? 1 : 0;
+      return set_window_text(c->hwnd);
   }
 }
 
@@ -197,7 +223,7 @@ FK_API int FK_GETTEXT(const char* form_name, int id, char* buf, int size) {
   ClearError();
   Form* form = FindForm(form_name);
   if (!form) return PutText("", buf, size);
-  if (id == 0) return PutText(WindowText(form->hwnd), buf, size);
+  if (id == 0) return PutWiped(WindowText(form->hwnd), buf, size);
   Control* c = FindControl(form, id);
   if (!c) return PutText("", buf, size);
   switch (c->kind) {
@@ -214,7 +240,7 @@ FK_API int FK_GETTEXT(const char* form_name, int id, char* buf, int size) {
     case Kind::kStatusBar:
       return PutText(StatusText(c->hwnd, 0), buf, size);
     case Kind::kRichText:
-      return PutText(RichPlainText(c->hwnd), buf, size);
+      return PutWiped(RichPlainText(c->hwnd), buf, size);
     case Kind::kTurtle:
       return PutText(c->turtle_commands, buf, size);
     case Kind::kTreeView: {
@@ -227,7 +253,7 @@ FK_API int FK_GETTEXT(const char* form_name, int id, char* buf, int size) {
           TabPageText(c->hwnd, static_cast<int>(SendMessageW(c->hwnd, TCM_GETCURSEL, 0, 0))), buf,
           size);
     default:
-      return PutText(WindowText(c->hwnd), buf, size);
+      return PutWiped(WindowText(c->hwnd), buf, size);
   }
 }
 
@@ -251,8 +277,9 @@ FK_API int FK_GETRICHTEXT(const char* form_name, int id, int rtf, char* buf, int
     Fail("control " + std::to_string(id) + " is no rich text box");
     return PutText("", buf, size);
   }
-  if (!rtf) return PutText(RichPlainText(c->hwnd), buf, size);
+  if (!rtf) return PutWiped(RichPlainText(c->hwnd), buf, size);
   StreamBuffer buffer;
+  buffer.in = {};
   EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&buffer), 0, StreamOut};
   SendMessageW(c->hwnd, EM_STREAMOUT, SF_RTF, reinterpret_cast<LPARAM>(&stream));
   return PutText(buffer.out, buf, size);
@@ -299,12 +326,20 @@ FK_API int FK_SETCHECK(const char* form_name, int id, int state) {
   }
   if (c->kind == Kind::kRadio && state) {
     // A radio button that is switched on switches off the others of its group.
+    // The group is collected first: unchecking reaches control hooks, which may unload the form.
+    HWND parent = form->hwnd;
     HWND first = c->hwnd;
-    for (HWND h = GetNextDlgGroupItem(form->hwnd, first, FALSE); h && h != first;
-         h = GetNextDlgGroupItem(form->hwnd, h, FALSE)) {
+    std::vector<HWND> others;
+    for (HWND h = GetNextDlgGroupItem(parent, first, FALSE); h && h != first;
+         h = GetNextDlgGroupItem(parent, h, FALSE)) {
       Control* other = ControlByHwnd(form, h);
-      if (other && other->kind == Kind::kRadio) SendMessageW(h, BM_SETCHECK, BST_UNCHECKED, 0);
+      if (other && other->kind == Kind::kRadio) others.push_back(h);
+      if (others.size() > form->controls.size()) break;
     }
+    for (HWND h : others) {
+      if (IsWindow(h)) SendMessageW(h, BM_SETCHECK, BST_UNCHECKED, 0);
+    }
+    if (!IsWindow(first)) return Fail("form was unloaded while its radio group changed");
   }
   SendMessageW(c->hwnd, BM_SETCHECK, state ? BST_CHECKED : BST_UNCHECKED, 0);
   return 1;

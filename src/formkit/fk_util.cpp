@@ -2,7 +2,6 @@
 // and controls by name, id and window, and character-unit arithmetic.
 #include <cmath>
 
-#include "base/winstr_win32.h"
 #include "formkit/fk_internal.h"
 
 namespace fk {
@@ -12,9 +11,53 @@ Toolkit& Tk() {
   return toolkit;
 }
 
-std::wstring Wide(const char* text) { return text ? lq::WideFromUtf8(text) : std::wstring(); }
-std::wstring Wide(std::string_view text) { return lq::WideFromUtf8(text); }
-std::string Utf8(std::wstring_view text) { return lq::Utf8FromWide(text); }
+bool IsUtf8(std::string_view text) {
+  return text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                             static_cast<int>(text.size()), nullptr, 0) > 0;
+}
+
+// Each conversion sizes its result once, so no half-filled buffer is left behind unwiped.
+std::wstring Wide(std::string_view text) {
+  if (text.empty()) return {};
+  int length = static_cast<int>(text.size());
+  UINT page = CP_UTF8;
+  DWORD flags = MB_ERR_INVALID_CHARS;
+  int n = MultiByteToWideChar(page, flags, text.data(), length, nullptr, 0);
+  if (n <= 0) {
+    // Not UTF-8: a text of the Windows world (a packet from an ANSI program), shown as such.
+    page = CP_ACP;
+    flags = 0;
+    n = MultiByteToWideChar(page, flags, text.data(), length, nullptr, 0);
+  }
+  if (n <= 0) return {};
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(page, flags, text.data(), length, out.data(), n);
+  return out;
+}
+
+std::wstring Wide(const char* text) { return text ? Wide(std::string_view(text)) : std::wstring(); }
+
+std::string Utf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  int length = static_cast<int>(text.size());
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), length, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+void WipeString(std::string& text) {
+  text.resize(text.capacity());
+  if (!text.empty()) SecureZeroMemory(text.data(), text.size());
+  text.clear();
+}
+
+void WipeString(std::wstring& text) {
+  text.resize(text.capacity());
+  if (!text.empty()) SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+  text.clear();
+}
 
 std::string Upper(const char* name) {
   std::string out = name ? name : "";
@@ -115,6 +158,45 @@ Form* OwnerForm(HWND hwnd, int* id) {
     below = h;
   }
   return nullptr;
+}
+
+namespace {
+
+// Whether form `f` is `owner` or is owned by it (through its chain of parent forms).
+bool OwnedBy(const Form* f, const Form* owner) {
+  for (int depth = 0; f && depth < 64; ++depth) {
+    if (f == owner) return true;
+    if (f->parent.empty()) return false;
+    f = FindFormQuiet(f->parent);
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::string> DisableForms(const Form* except) {
+  std::vector<std::string> disabled;
+  for (auto& [name, form] : Tk().forms) {
+    if (form->child || !form->hwnd || (except && OwnedBy(form.get(), except))) continue;
+    if (form->disable_count > 0) {
+      ++form->disable_count;
+    } else if (IsWindowEnabled(form->hwnd)) {
+      form->disable_count = 1;
+      EnableWindow(form->hwnd, FALSE);
+    } else {
+      continue;  // disabled by the application itself: not the toolkit's to enable again
+    }
+    disabled.push_back(name);
+  }
+  return disabled;
+}
+
+void EnableForms(const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    Form* form = FindFormQuiet(name);
+    if (!form || form->disable_count <= 0) continue;
+    if (--form->disable_count == 0) EnableWindow(form->hwnd, TRUE);
+  }
 }
 
 int PxX(double units) { return static_cast<int>(std::lround(units * Tk().unit_x)); }

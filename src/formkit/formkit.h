@@ -9,7 +9,14 @@
 /* ---------------------------------------------------------------------------------------------
  * Conventions
  *
- * - Texts are UTF-8, NUL-terminated. A NULL text is taken as "".
+ * - Texts are UTF-8, NUL-terminated. A NULL text is taken as "". A text that is not valid UTF-8
+ *   as a whole (a packet written in a Windows ANSI code page) is shown through the user's ANSI
+ *   code page (CP_ACP) instead, byte for byte, never with characters replaced. Texts read back
+ *   are always UTF-8: a valid UTF-8 text comes back unchanged; any other comes back as the UTF-8
+ *   of what the box shows ("caf\xE9" under code page 1252 comes back as "caf\xC3\xA9").
+ * - Texts may be secrets (passphrase boxes, decrypted text): every copy the toolkit makes of a
+ *   text it sets or reads (conversion buffers, the clipboard's) is overwritten before it is
+ *   freed. The controls' own storage is the system's.
  * - Form names are case-insensitive and reported in upper case ("MAIN"). Control ids are
  *   integers 1..65535 chosen by the application, unique inside their form; id 0 means the form.
  * - Positions and sizes are in character units of the default font (FK_CHARX, FK_CHARY,
@@ -26,10 +33,11 @@
  * - Everything runs on the thread that called FK_GUIRUN.
  *
  * Images are given as text: "$NAME" is a resource of the program (an icon group or a bitmap of
- * that name), anything else a path, relative to the program's folder unless absolute (".ico" or
- * ".bmp"). A trailing option in braces may follow: "{S}" makes the colour of the image's top-left
- * pixel see-through (toolbar strips, image buttons and pictures show the background there).
- * Unknown options are ignored.
+ * that name); "*QUESTION", "*INFORMATION", "*WARNING", "*ERROR", "*APPLICATION" and "*SHIELD"
+ * are the system's own icons (any case); anything else is a path, relative to the program's
+ * folder unless absolute (".ico" or ".bmp"). A trailing option in braces may follow: "{S}" makes
+ * the colour of the image's top-left pixel see-through (toolbar strips, image buttons and pictures
+ * show the background there). Unknown options are ignored.
  * ------------------------------------------------------------------------------------------- */
 
 #ifdef FORMKIT_BUILDING
@@ -73,7 +81,8 @@ typedef intptr_t FK_ITEM; /* a tree-view item, or a list index where a call take
  * the mouse is selected first and is the value; list box: the item under the mouse. */
 #define FK_EV_RIGHTCLICK 4
 /* The user (or WM_CLOSE) asks to close the form. Set *cancel to refuse; otherwise the form is
- * unloaded, or only hidden when it was created with the "K" property. */
+ * unloaded, or only hidden when it was created with the "K" property (a "K" form in a modal
+ * wait ends the wait with FK_MODAL_CLOSED). */
 #define FK_EV_CLOSE 5
 /* The form is being unloaded (its controls can still be read). Cannot be cancelled. */
 #define FK_EV_UNLOAD 6
@@ -88,7 +97,10 @@ typedef intptr_t FK_ITEM; /* a tree-view item, or a list index where a call take
 /* Files were dropped on a form that accepts them (FK_SETDROPFILES). id: the control under the
  * drop point, or 0; value: the number of files. FK_GETDROPLIST returns them. */
 #define FK_EV_DROPFILES 11
-/* The mouse rests on a toolbar button (value: its number) or left the bar (value 0). */
+/* The mouse rested on a toolbar button for the system's hover time (SPI_GETMOUSEHOVERTIME) with
+ * the button still the hot one: value is its number (once per rest; moving across buttons
+ * reports nothing). When the mouse then leaves that button or the bar, value 0 follows once.
+ * FK_GETTBRECT gives the button's place. */
 #define FK_EV_HOVER 12
 /* The form was activated (value 1) or deactivated (value 0). */
 #define FK_EV_ACTIVATE 13
@@ -167,19 +179,56 @@ FK_API int FK_GETLASTERROR(char* buf, int size);
  *   K  keep: closing the form hides it instead of unloading it
  *   P  child form: lives inside the parent form's client area (x, y relative to it)
  * A form with a parent (and no "P") is owned by it: it stays above it and is unloaded with it.
+ *
+ * Modal waits (FK_SHOWMODAL): every other top-level form that exists when the wait begins is
+ * disabled, the visible and the hidden ones (so showing a hidden one again during the wait gives
+ * no usable window), except forms the waiting form owns. Forms created during the wait are not
+ * disabled. Hiding the waiting form does not end the wait (it may be hidden and shown again);
+ * only its unloading or FK_ENDMODAL does, or the run's end. Either way the disabled forms are
+ * enabled again before the form disappears, and the activation goes back to the form that was
+ * active when the wait began (or the form's owner), not to another program. Waits nest: a form
+ * may wait modally inside another's wait; each enables only what it disabled.
  * ---------------------------------------------------------------------------------------- */
 /* Creates the form hidden, calls the design routine with its name (controls are created there),
- * then sizes the window so the client area is w x h. Negative x or y, or "C", centres it. Fails
- * when the name is empty or already in use. */
+ * then sizes the window so the client area is w x h. Negative x or y, or "C", centres it. A
+ * FK_RESIZEFORM of the form inside its design routine replaces x, y, w and h here (its negative
+ * values keep these). Fails when the name is empty or already in use. */
 FK_API int FK_FORM(const char* name, const char* parent, const char* caption, double x, double y,
                    double w, double h, const char* props);
 #define FK_SHOW_NORMAL 0     /* show and activate */
 #define FK_SHOW_NOACTIVATE 1 /* show without taking the focus */
 #define FK_SHOW_MINIMIZED 2
 #define FK_SHOW_MAXIMIZED 3
-#define FK_SHOW_MODAL 4 /* disable the other forms and return when this one is hidden/unloaded */
+#define FK_SHOW_MODAL 4 /* FK_SHOWMODAL: returns 1 when its wait has ended, 0 when it failed */
 #define FK_SHOW_RESTORE 5
 FK_API int FK_SHOWFORM(const char* name, int mode);
+/* Results of FK_SHOWMODAL besides the code given to FK_ENDMODAL (1 or more). */
+#define FK_MODAL_FAILED 0      /* no wait: unknown form, child form, or it waits already */
+#define FK_MODAL_UNLOADED (-1) /* the form was unloaded (FK_UNLOADFORM, or closed by the user) */
+#define FK_MODAL_CLOSED (-2)   /* the user closed a "K" form: it is hidden and still loaded */
+#define FK_MODAL_QUIT (-3)     /* the run is ending (WM_QUIT; it stays queued for FK_GUIRUN) */
+/* Shows the form and waits, processing events, until the wait ends (see Modal waits above);
+ * returns how it ended. After FK_ENDMODAL and FK_MODAL_CLOSED the form is still loaded and its
+ * controls can be read; the caller unloads it when done. */
+FK_API int FK_SHOWMODAL(const char* name);
+/* Ends the form's modal wait with code (1 or more), which FK_SHOWMODAL returns: enables the
+ * forms the wait disabled, then hides the form; the wait returns once the current event routine
+ * has returned. Fails when the form does not wait or code < 1. */
+FK_API int FK_ENDMODAL(const char* name, int code);
+/* Puts the form above all windows that are not topmost (on != 0) or back among them (on 0), at
+ * once and without activating it; "T" forms start topmost. Not for child ("P") forms. */
+FK_API int FK_SETTOPMOST(const char* name, int on);
+/* System-modal state, for message boxes the user must answer before using the program:
+ * FK_DISABLEFORMS disables every top-level form of the program (hidden ones too) and returns
+ * its level (1, 2, ... when nested); FK_ENABLEFORMS(level) enables what that level and any
+ * later one disabled. Forms disabled otherwise (by a modal wait, by the application) stay so. */
+FK_API int FK_DISABLEFORMS(void);
+FK_API int FK_ENABLEFORMS(int level);
+/* A Win32 message box with no owner window and the given style (MB_* values, used as they
+ * are; add MB_SYSTEMMODAL | MB_TOPMOST for the program's message boxes), with the program's
+ * forms disabled while it is up (FK_DISABLEFORMS) and the activation given back to the form that
+ * had it. Returns the button pressed (IDOK, IDCANCEL, IDYES, IDNO, ...), 0 on failure. */
+FK_API int FK_MESSAGEBOX(const char* text, const char* caption, unsigned style);
 FK_API int FK_HIDEFORM(const char* name);
 /* Destroys the form, its controls, timers and its owned and child forms (each gets
  * FK_EV_UNLOAD first). Safe inside the form's own events. The run ends with the last form. */
@@ -325,7 +374,9 @@ FK_API int FK_SETTEXT(const char* form, int id, const char* text);
 /* The text of a control or caption; list and combo box: the selected item's text. */
 FK_API int FK_GETTEXT(const char* form, int id, char* buf, int size);
 #define FK_RTF_REPLACE 0 /* replace the whole text */
-#define FK_RTF_APPEND 1  /* add at the end */
+#define FK_RTF_APPEND                                                  \
+  1 /* add after the last character, wherever the caret was; the caret \
+      ends after the added text */
 /* Sets rich text; text starting with "{\rtf" is read as RTF, anything else as plain text. */
 FK_API int FK_SETRICHTEXT(const char* form, int id, const char* text, int mode);
 /* The rich text box's content as plain text (rtf 0, lines end in CR LF) or as RTF (rtf 1). */
@@ -430,11 +481,16 @@ FK_API int FK_SETMENUITEM(const char* form, int id, const char* caption, int fla
 /* Shows a context menu of items "Open|-|Delete" at screen pixel x, y (negative: at the mouse) and
  * waits for the choice: returns the chosen item's position in the list (1..n), 0 when none. */
 FK_API int FK_POPUPMENU(const char* form, const char* items, int x, int y);
-/* An accelerator of the form: keys "Ctrl+Shift+F5", "Alt+X", "Del" (modifiers Ctrl, Alt, Shift;
- * keys A-Z, 0-9, F1-F24, Enter, Esc, Tab, Space, Back, Del, Ins, Home, End, PgUp, PgDn, Up,
- * Down, Left, Right). */
+/* An accelerator of the form, active while the keyboard focus is in the form or in a child
+ * ("P") form inside it (the innermost form's accelerators are tried first): keys "Ctrl+Shift+F5",
+ * "Alt+X", "Del" (modifiers Ctrl, Alt, Shift; keys A-Z, 0-9, F1-F24, Enter, Esc, Tab, Space, Back,
+ * Del, Ins, Home, End, PgUp, PgDn, Up, Down, Left, Right). */
 FK_API int FK_DEFACCEL(const char* form, int id, const char* keys);
 /* Toolbar buttons by number (1..n). */
+/* The screen position and size of a toolbar button, in character units (the form positions'
+ * units: a form placed at x + w, y opens right beside the button). Fails for a hidden button. */
+FK_API int FK_GETTBRECT(const char* form, int id, int button, double* x, double* y, double* w,
+                        double* h);
 FK_API int FK_ENABLETB(const char* form, int id, int button);
 FK_API int FK_DISABLETB(const char* form, int id, int button);
 FK_API int FK_HIDETB(const char* form, int id, int button, int hide);
@@ -510,10 +566,13 @@ FK_API int FK_POSTMESSAGE(const char* form, int id, unsigned msg, FK_WPARAM wp, 
  * "|" ("C:\dir|a.txt|b.txt", also for one name). Empty (0) when cancelled. */
 FK_API int FK_OPENFILE(const char* form, const char* title, const char* filter, const char* folder,
                        int flags, char* buf, int size);
-/* The save-file dialog; default_ext ("txt") is added to names typed without one. Asks before an
- * existing file is replaced. */
+#define FK_SF_ASKREPLACE 1
+/* The save-file dialog; default_ext ("txt") is added to names typed without one. An existing
+ * file may be chosen without a question (the caller asks its own); with FK_SF_ASKREPLACE the
+ * dialog asks before it accepts an existing file. */
 FK_API int FK_SAVEFILE(const char* form, const char* title, const char* filter, const char* folder,
-                       const char* default_name, const char* default_ext, char* buf, int size);
+                       const char* default_name, const char* default_ext, int flags, char* buf,
+                       int size);
 /* The folder dialog; returns the chosen folder, empty when cancelled. */
 FK_API int FK_BROWSEFOLDER(const char* form, const char* title, char* buf, int size);
 /* The name part ("b.txt") and the folder part with its "\" ("C:\a\") of a path. */
@@ -525,7 +584,22 @@ FK_API int FK_GETAPPPATHNAME(char* buf, int size);
 FK_API int FK_SETDROPFILES(const char* form, int on);
 /* The files of the form's last drop, full paths separated by "|". */
 FK_API int FK_GETDROPLIST(const char* form, char* buf, int size);
+/* The clipboard is opened with the toolkit's own window. While another program holds it open,
+ * the calls try again for about a second, processing events meanwhile (FK_DOEVENTS: event
+ * routines may run), then give up with the reason "the clipboard is in use by another program".
+ * FK_GETCLIPBOARD: the clipboard's text (CF_UNICODETEXT), "" when it has none or cannot be
+ * opened. */
 FK_API int FK_GETCLIPBOARD(char* buf, int size);
+#define FK_CB_SECRET 1
+/* Empties the clipboard and puts the text on it as CF_UNICODETEXT; returns 1 when the clipboard
+ * holds it, 0 when not (FK_GETLASTERROR says why; a clipboard that could not be opened is left
+ * as it was). FK_CB_SECRET marks the text as private (decrypted text): the formats
+ * "ExcludeClipboardContentFromMonitorProcessing", "CanIncludeInClipboardHistory" and
+ * "CanUploadToCloudClipboard", each a DWORD 0, go with it, keeping it out of clipboard history,
+ * cloud clipboard and monitors; when they cannot be added the clipboard is left empty and the
+ * call fails. */
+FK_API int FK_SETCLIPBOARDEX(const char* text, int flags);
+/* FK_SETCLIPBOARDEX(text, 0). */
 FK_API int FK_SETCLIPBOARD(const char* text);
 #define FK_HELP_CONTENTS 0
 #define FK_HELP_TOPIC 1
@@ -536,22 +610,39 @@ FK_API int FK_WINHELP(const char* form, const char* file, int command, int topic
 #ifdef __cplusplus
 } /* extern "C" */
 
-/* C++ conveniences: the calls that return text, returning std::string. */
+/* C++ conveniences: the calls that return text, returning std::string. They leave no copy of
+ * the text behind (a buffer that was too small is wiped before it is given back), so they may
+ * read secrets; FK_GETSECRETTEXT and FK_GETSECRETCLIPBOARD fill the caller's own string (its
+ * owning secret type) instead of returning a new one, wiping what it held first. */
 #include <string>
 
 namespace fk_detail {
+inline void WipeString(std::string& s) {
+  s.resize(s.capacity());
+  volatile char* p = s.data();
+  for (size_t i = 0; i < s.size(); ++i) p[i] = 0;
+  s.clear();
+}
+template <typename F>
+void ReadTextInto(F call, std::string& out) {
+  WipeString(out);
+  for (;;) {
+    int n = call(nullptr, 0);  // the length
+    if (n <= 0) return;
+    out.resize(static_cast<size_t>(n) + 1);
+    int m = call(out.data(), n + 1);
+    if (m >= 0 && m <= n) {
+      out.resize(static_cast<size_t>(m));  // shrinking keeps the buffer: nothing left behind
+      return;
+    }
+    WipeString(out);  // the text grew meanwhile: ask again
+  }
+}
 template <typename F>
 std::string ReadText(F call) {
-  std::string out(256, '\0');
-  for (;;) {
-    int n = call(out.data(), static_cast<int>(out.size()));
-    if (n < 0) n = 0;
-    if (n < static_cast<int>(out.size())) {
-      out.resize(static_cast<size_t>(n));
-      return out;
-    }
-    out.assign(static_cast<size_t>(n) + 1, '\0');
-  }
+  std::string out;
+  ReadTextInto(call, out);
+  return out;
 }
 }  // namespace fk_detail
 
@@ -560,6 +651,9 @@ inline std::string FK_GETLASTERROR() {
 }
 inline std::string FK_GETTEXT(const char* form, int id) {
   return fk_detail::ReadText([&](char* b, int s) { return FK_GETTEXT(form, id, b, s); });
+}
+inline void FK_GETSECRETTEXT(const char* form, int id, std::string& out) {
+  fk_detail::ReadTextInto([&](char* b, int s) { return FK_GETTEXT(form, id, b, s); }, out);
 }
 inline std::string FK_GETRICHTEXT(const char* form, int id, int rtf = 0) {
   return fk_detail::ReadText([&](char* b, int s) { return FK_GETRICHTEXT(form, id, rtf, b, s); });
@@ -577,9 +671,9 @@ inline std::string FK_OPENFILE(const char* form, const char* title, const char* 
 }
 inline std::string FK_SAVEFILE(const char* form, const char* title, const char* filter,
                                const char* folder, const char* default_name,
-                               const char* default_ext) {
+                               const char* default_ext, int flags = 0) {
   return fk_detail::ReadText([&](char* b, int s) {
-    return FK_SAVEFILE(form, title, filter, folder, default_name, default_ext, b, s);
+    return FK_SAVEFILE(form, title, filter, folder, default_name, default_ext, flags, b, s);
   });
 }
 inline std::string FK_BROWSEFOLDER(const char* form, const char* title) {
@@ -599,6 +693,9 @@ inline std::string FK_GETDROPLIST(const char* form) {
 }
 inline std::string FK_GETCLIPBOARD() {
   return fk_detail::ReadText([](char* b, int s) { return FK_GETCLIPBOARD(b, s); });
+}
+inline void FK_GETSECRETCLIPBOARD(std::string& out) {
+  fk_detail::ReadTextInto([](char* b, int s) { return FK_GETCLIPBOARD(b, s); }, out);
 }
 #endif /* __cplusplus */
 

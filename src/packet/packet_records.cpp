@@ -327,9 +327,19 @@ int Decompose_PlainTextFileRecord(PacketSession& s, std::string_view record) {
     return 0;
   }
   const std::string path = s.store_folder + name;
-  if (s.files.Exists(path) && !ConfirmOverwrite(s, path, path)) {
-    s.LogLine("-- File was not saved");
-    return 1;
+  LocalTime written, created;
+  const bool have_times = ReadDateTimeRecord(s.ui, written_rec, written) &&
+                          ReadDateTimeRecord(s.ui, created_rec, created);
+  if (s.files.Exists(path)) {
+    OverwriteRequest request;
+    request.existing_file = path;
+    request.new_file = name;
+    request.new_size = contents.size();
+    if (have_times) request.new_written = written;
+    if (!ConfirmOverwrite(s, request)) {
+      s.LogLine("-- File was not saved");
+      return 1;
+    }
   }
   const bool packet_file =
       path.size() > 4 &&
@@ -340,11 +350,7 @@ int Decompose_PlainTextFileRecord(PacketSession& s, std::string_view record) {
     return 0;
   }
   s.AddHistoryFile(packet_file ? "Encrypted file" : "Plaintext file", path);
-  LocalTime written, created;
-  if (ReadDateTimeRecord(s.ui, written_rec, written) &&
-      ReadDateTimeRecord(s.ui, created_rec, created)) {
-    WriteFileTimes(path, written, created);
-  }
+  if (have_times) WriteFileTimes(path, written, created);
   s.LogLine("-- File was saved as:" + path);
   return 0;
 }

@@ -21,7 +21,7 @@ void PacketSession::AppendStatus(std::string_view text) {
 }
 
 void PacketSession::SetStatusColour(std::string_view name) {
-  ui.SetStatusColour(name == "red" ? kStatusColourRed : kStatusColourGreen);
+  ui.SetStatusColour(StatusColourNumber(name));
 }
 
 void PacketSession::ClearSummary(std::string_view when) {
@@ -102,12 +102,11 @@ void ClearOverwriteAnswer(PacketSession& s) {
   if ((s.overwrite_answer & kOverwriteRemember) == 0) s.overwrite_answer = 0;
 }
 
-bool ConfirmOverwrite(PacketSession& s, const std::string& existing_file,
-                      const std::string& new_file) {
+bool ConfirmOverwrite(PacketSession& s, const OverwriteRequest& request) {
   const int stored = s.overwrite_answer & ~kOverwriteRemember;
   if (stored == static_cast<int>(OverwriteChoice::kYesToAll)) return true;
   if (stored == static_cast<int>(OverwriteChoice::kNoToAll)) return false;
-  const OverwriteReply reply = s.ui.ConfirmOverwrite(existing_file, new_file);
+  const OverwriteReply reply = s.ui.ConfirmOverwrite(request);
   switch (reply.choice) {
     case OverwriteChoice::kYesToAll:
     case OverwriteChoice::kNoToAll:

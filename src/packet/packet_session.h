@@ -101,10 +101,10 @@ std::string SizeText(double n);
 // start of every decrypting action.
 void ClearOverwriteAnswer(PacketSession& s);
 
-// Whether an existing file may be replaced by a new one: a stored "to all" answer decides
-// without asking, else the user is asked. True means overwrite.
-bool ConfirmOverwrite(PacketSession& s, const std::string& existing_file,
-                      const std::string& new_file);
+// Whether an existing file may be replaced by a new one (its name, size and last-written time
+// in `request`, for the dialog's "With file:" line): a stored "to all" answer decides without
+// asking, else the user is asked. True means overwrite.
+bool ConfirmOverwrite(PacketSession& s, const OverwriteRequest& request);
 
 // Reduces a stored file name to a bare name that stays inside the store folder: the last
 // component after any '/' or '\\', a drive or stream prefix removed (up to the last ':'),

@@ -91,7 +91,7 @@ TEST(TerminalUi, QuestionsFollowYesNoAndOtherwiseTakeTheSafeAnswerAndSaySo) {
   EXPECT_NE(text.find("taking No"), std::string::npos);
   EXPECT_NE(text.find("taking Cancel"), std::string::npos);
   EXPECT_TRUE(term.prompts.empty()) << "nobody is asked without a terminal";
-  EXPECT_EQ(ask.ConfirmOverwrite("a", "b").choice, OverwriteChoice::kNo);
+  EXPECT_EQ(ask.ConfirmOverwrite({"a", "b", 1, {}}).choice, OverwriteChoice::kNo);
 }
 
 TEST(TerminalUi, OnATerminalThePersonAnswersAndPresetAnswersComeFirst) {

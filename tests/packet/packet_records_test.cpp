@@ -169,5 +169,25 @@ TEST_F(PacketRecords, FailedReplacementLeavesTheOldFile) {
   EXPECT_EQ(StoredNames(), std::vector<std::string>{"keep.txt"});
 }
 
+// The overwrite question carries the new file's name, size and written time for the dialog's
+// "With file:" line.
+TEST_F(PacketRecords, OverwriteQuestionCarriesTheNewFilesSizeAndTime) {
+  WriteFile(Stored("report.txt"), "old contents");
+  s.ui.overwrite_replies.push_back({OverwriteChoice::kNo, false});
+  EXPECT_EQ(Decompose_PlainTextFileRecord(*ps, FileRecord("sub/report.txt", "twelve bytes")), 1);
+  ASSERT_EQ(s.ui.overwrite_requests.size(), 1u);
+  const OverwriteRequest& r = s.ui.overwrite_requests[0];
+  EXPECT_EQ(r.existing_file, Stored("report.txt"));
+  EXPECT_EQ(r.new_file, "report.txt");
+  EXPECT_EQ(r.new_size, 12u);
+  EXPECT_EQ(r.new_written.year, 2004);
+  EXPECT_EQ(r.new_written.month, 3);
+  EXPECT_EQ(r.new_written.day, 7);
+  EXPECT_EQ(r.new_written.hour, 12);
+  EXPECT_EQ(r.new_written.minute, 34);
+  EXPECT_EQ(r.new_written.second, 56);
+  EXPECT_EQ(ReadFile(Stored("report.txt")), "old contents");
+}
+
 }  // namespace
 }  // namespace lq::test

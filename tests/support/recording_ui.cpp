@@ -79,9 +79,10 @@ int RecordingUi::AddHistoryEntry(std::string_view tree_text, std::string_view ke
   return ++next_history_;
 }
 
-OverwriteReply RecordingUi::ConfirmOverwrite(std::string_view existing_file,
-                                             std::string_view new_file) {
-  Record("ConfirmOverwrite", existing_file, std::string(new_file));
+OverwriteReply RecordingUi::ConfirmOverwrite(const OverwriteRequest& request) {
+  overwrite_requests.push_back(request);
+  Record("ConfirmOverwrite", request.existing_file, request.new_file,
+         static_cast<int>(request.new_size));
   if (overwrite_replies.empty()) return OverwriteReply{};
   OverwriteReply r = overwrite_replies.front();
   overwrite_replies.pop_front();

@@ -30,6 +30,7 @@ class RecordingUi : public Ui {
 
   std::vector<UiCall> calls;
   std::vector<MessageBoxRequest> boxes;
+  std::vector<OverwriteRequest> overwrite_requests;
   std::vector<std::string> traces;
   std::vector<std::string> log;
   std::string status;
@@ -51,8 +52,8 @@ class RecordingUi : public Ui {
   void HideProgress() override;
   void SetSummary(std::string_view text) override;
   int AddHistoryEntry(std::string_view tree_text, std::string_view kept_text, int parent) override;
-  OverwriteReply ConfirmOverwrite(std::string_view existing_file,
-                                  std::string_view new_file) override;
+  // Records the existing file as text, the new file's name as key and its size as number.
+  OverwriteReply ConfirmOverwrite(const OverwriteRequest& request) override;
   std::string AskPassphrase(std::string_view prompt) override;
   ChangePassphraseReply AskChangePassphrase(const ChangePassphraseRequest& request) override;
   std::string AskText(std::string_view prompt, std::string_view initial, bool& ok) override;

@@ -259,14 +259,89 @@ TEST(FormkitEvents, MenusAcceleratorsAndToolbarButtonsAreClicks) {
     SendMessageW(Hwnd("MAIN", 1), WM_MOUSEMOVE, 0, at);
     SendMessageW(Hwnd("MAIN", 1), WM_LBUTTONDOWN, MK_LBUTTON, at);
     SendMessageW(Hwnd("MAIN", 1), WM_LBUTTONUP, 0, at);
-    // Resting on a button is reported too (the popup window opens on it).
-    ASSERT_FALSE(Only(FK_EV_HOVER).empty());
-    EXPECT_EQ(Only(FK_EV_HOVER).front(), (Event{"MAIN", 1, FK_EV_HOVER, 4}));
     auto clicks = Only(FK_EV_CLICK);
     ASSERT_EQ(clicks.size(), 3u) << ::testing::PrintToString(H().events);
     EXPECT_EQ(clicks[0], (Event{"MAIN", 700, FK_EV_CLICK, FK_VAL_MENU}));
     EXPECT_EQ(clicks[1], (Event{"MAIN", 701, FK_EV_CLICK, FK_VAL_ACCEL}));
     EXPECT_EQ(clicks[2], (Event{"MAIN", 1, FK_EV_CLICK, 4}));
+  });
+}
+
+// Puts the mouse on a toolbar button as a user would: the real cursor, then the move message.
+void MouseOnButton(HWND bar, int button) {
+  RECT rc{};
+  SendMessageW(bar, TB_GETRECT, button, reinterpret_cast<LPARAM>(&rc));
+  POINT at{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+  POINT screen = at;
+  ClientToScreen(bar, &screen);
+  SetCursorPos(screen.x, screen.y);
+  SendMessageW(bar, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+}
+
+TEST(FormkitEvents, HoverIsReportedWhenTheMouseRestsOnAButton) {
+  RunToolkit([] {
+    ASSERT_TRUE(MakeForm("MAIN", [] {
+      FK_TOOLBAR("MAIN", 1, "$DEMOSTRIP{S}", "F24X24", "BB BB|0123", 0, 0, 0, 0, "");
+    }));
+    FK_SHOWFORM("MAIN", FK_SHOW_NORMAL);
+    Pump();
+    H().events.clear();
+    HWND bar = Hwnd("MAIN", 1);
+    DWORD rest = 400;
+    SystemParametersInfoW(SPI_GETMOUSEHOVERTIME, 0, &rest, 0);
+    // Passing over buttons reports nothing.
+    for (int button : {1, 2, 3}) {
+      MouseOnButton(bar, button);
+      Pump(static_cast<int>(rest) / 4);
+    }
+    EXPECT_TRUE(Only(FK_EV_HOVER).empty()) << ::testing::PrintToString(H().events);
+    // Resting on one is reported once, with its number.
+    MouseOnButton(bar, 4);
+    Pump(static_cast<int>(rest) * 2 + 200);
+    EXPECT_EQ(Only(FK_EV_HOVER), (std::vector<Event>{{"MAIN", 1, FK_EV_HOVER, 4}}));
+    // Leaving the button after the rest is reported as 0.
+    SetCursorPos(0, 0);
+    SendMessageW(bar, WM_MOUSELEAVE, 0, 0);
+    Pump(50);
+    EXPECT_EQ(Only(FK_EV_HOVER),
+              (std::vector<Event>{{"MAIN", 1, FK_EV_HOVER, 4}, {"MAIN", 1, FK_EV_HOVER, 0}}));
+    // The button's place on the screen, for a window that opens beside it.
+    RECT rc{};
+    SendMessageW(bar, TB_GETRECT, 4, reinterpret_cast<LPARAM>(&rc));
+    MapWindowPoints(bar, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+    double x = 0, y = 0, w = 0, h = 0;
+    ASSERT_TRUE(FK_GETTBRECT("MAIN", 1, 4, &x, &y, &w, &h));
+    EXPECT_EQ(FK_CHARX(x), rc.left);
+    EXPECT_EQ(FK_CHARY(y), rc.top);
+    EXPECT_EQ(FK_CHARX(x + w), rc.right);
+    EXPECT_EQ(FK_CHARY(y + h), rc.bottom);
+    FK_HIDETB("MAIN", 1, 2, 1);
+    EXPECT_FALSE(FK_GETTBRECT("MAIN", 1, 2, &x, &y, &w, &h));
+    EXPECT_FALSE(FK_GETTBRECT("MAIN", 1, 5, &x, &y, &w, &h));
+  });
+}
+
+TEST(FormkitEvents, AcceleratorsOfChildFormsWorkInsideThem) {
+  RunToolkit([] {
+    ASSERT_TRUE(MakeForm("MAIN", [] { FK_DEFACCEL("MAIN", 801, "F6"); }));
+    ASSERT_TRUE(MakeForm(
+        "MAIN_TAB1_TOOLBARFORM",
+        [] {
+          FK_TEXT("MAIN_TAB1_TOOLBARFORM", 1, "", 1, 1, 20, 1.5, "");
+          FK_DEFACCEL("MAIN_TAB1_TOOLBARFORM", 802, "F5");
+        },
+        "P", "MAIN"));
+    FK_SHOWFORM("MAIN", FK_SHOW_NORMAL);
+    FK_SHOWFORM("MAIN_TAB1_TOOLBARFORM", FK_SHOW_NORMAL);
+    FK_SETFOCUS("MAIN_TAB1_TOOLBARFORM", 1);
+    Pump();
+    H().events.clear();
+    PostMessageW(Hwnd("MAIN_TAB1_TOOLBARFORM", 1), WM_KEYDOWN, VK_F5, 0);
+    PostMessageW(Hwnd("MAIN_TAB1_TOOLBARFORM", 1), WM_KEYDOWN, VK_F6, 0);
+    Pump();
+    EXPECT_EQ(Only(FK_EV_CLICK),
+              (std::vector<Event>{{"MAIN_TAB1_TOOLBARFORM", 802, FK_EV_CLICK, FK_VAL_ACCEL},
+                                  {"MAIN", 801, FK_EV_CLICK, FK_VAL_ACCEL}}));
   });
 }
 

@@ -5,8 +5,10 @@
 // Declarations that need <windows.h> first.
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "fk_harness.h"
@@ -543,6 +545,241 @@ TEST(FormkitDrawing, ColourNumbersFontsAndTheStatusColours) {
     ReleaseDC(nullptr, screen);
     FK_SETFONT("PAINT", 128, 3);
     EXPECT_EQ(FK_SENDMESSAGE("PAINT", 128, WM_GETFONT, 0, 0), reinterpret_cast<FK_LRESULT>(font));
+  });
+}
+
+TEST(FormkitForms, AResizeInsideTheDesignRoutineIsKept) {
+  RunToolkit([] {
+    ASSERT_TRUE(MakeForm("EXPORT", [] {
+      FK_LABEL("EXPORT", 1, "Export key", 1, 1, 20, 1, "");
+      ASSERT_TRUE(FK_RESIZEFORM("EXPORT", 5, -1, 40, 12));
+    }));
+    double w = 0, h = 0, x = 0, y = 0;
+    ASSERT_TRUE(FK_GETSIZE("EXPORT", &w, &h));
+    EXPECT_NEAR(w, 40, 0.25);
+    EXPECT_NEAR(h, 12, 0.1);
+    ASSERT_TRUE(FK_GETPOS("EXPORT", &x, &y));
+    EXPECT_NEAR(x, 5, 0.25);
+    EXPECT_NEAR(y, 2, 0.1);  // as FK_FORM gave it
+  });
+}
+
+TEST(FormkitForms, FormsAreMadeTopmostAndNotTopmostAtOnce) {
+  RunToolkit([] {
+    ASSERT_TRUE(MakeForm("MAIN", [] {}));
+    ASSERT_TRUE(MakeForm(
+        "CHILD", [] {}, "P", "MAIN"));
+    FK_SHOWFORM("MAIN", FK_SHOW_NORMAL);
+    auto topmost = [] {
+      return (GetWindowLongPtrW(static_cast<HWND>(FK_HANDLE("MAIN", 0)), GWL_EXSTYLE) &
+              WS_EX_TOPMOST) != 0;
+    };
+    EXPECT_FALSE(topmost());
+    ASSERT_TRUE(FK_SETTOPMOST("MAIN", 1));
+    EXPECT_TRUE(topmost());
+    ASSERT_TRUE(FK_SETTOPMOST("MAIN", 0));
+    EXPECT_FALSE(topmost());
+    EXPECT_FALSE(FK_SETTOPMOST("CHILD", 1));
+    EXPECT_FALSE(FK_SETTOPMOST("NOFORM", 1));
+  });
+}
+
+// The pixels of an icon drawn on white, size x size.
+std::vector<DWORD> IconPixels(HICON icon, int size) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = size;
+  bi.bmiHeader.biHeight = -size;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  RECT all{0, 0, size, size};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+  GdiFlush();
+  auto* p = static_cast<DWORD*>(bits);
+  std::vector<DWORD> pixels(p, p + size * size);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return pixels;
+}
+
+TEST(FormkitImages, StockSystemIconsAreImagesToo) {
+  RunToolkit([] {
+    ASSERT_TRUE(MakeForm("OVERWRITE", [] {
+      EXPECT_TRUE(FK_ICON("OVERWRITE", 1, "*QUESTION", 1, 1, 6, 3, ""));
+      EXPECT_TRUE(FK_ICON("OVERWRITE", 2, "*information", 8, 1, 6, 3, ""));
+      EXPECT_FALSE(FK_ICON("OVERWRITE", 3, "*NOSUCHICON", 15, 1, 6, 3, ""));
+    }));
+    EXPECT_EQ(FK_GETLASTERROR(), "no image \"*NOSUCHICON\"");
+    int size = GetSystemMetrics(SM_CXICON);
+    HICON question =
+        reinterpret_cast<HICON>(FK_SENDMESSAGE("OVERWRITE", 1, STM_GETIMAGE, IMAGE_ICON, 0));
+    HICON info =
+        reinterpret_cast<HICON>(FK_SENDMESSAGE("OVERWRITE", 2, STM_GETIMAGE, IMAGE_ICON, 0));
+    ASSERT_NE(question, nullptr);
+    ASSERT_NE(info, nullptr);
+    // The very pictures of the system's icons, as the system draws them.
+    std::vector<DWORD> want_question = IconPixels(LoadIconW(nullptr, IDI_QUESTION), size);
+    std::vector<DWORD> want_info = IconPixels(LoadIconW(nullptr, IDI_INFORMATION), size);
+    EXPECT_NE(want_question, want_info);
+    EXPECT_EQ(IconPixels(question, size), want_question);
+    EXPECT_EQ(IconPixels(info, size), want_info);
+    ASSERT_TRUE(FK_LOADICON(3, "*Warning"));
+    EXPECT_EQ(IconPixels(static_cast<HICON>(FK_ICONHANDLE(3)), size),
+              IconPixels(LoadIconW(nullptr, IDI_WARNING), size));
+    ASSERT_TRUE(FK_DEFIMAGELIST(2, 16, 16));
+    EXPECT_EQ(FK_ADDIMAGE(2, "*ERROR"), 0);
+  });
+}
+
+// Stands in for a static control that keeps a copy of each bitmap it is given (as Windows does
+// for bitmaps with an alpha channel) and hands the copy of the last one back for deletion.
+HBITMAP g_copy = nullptr;
+std::vector<HBITMAP> g_handed_back;
+
+int FK_CALLBACK CopyingStatic(const char*, int, FK_HWND, unsigned msg, FK_WPARAM wp, FK_LPARAM,
+                              FK_LRESULT* result) {
+  if (msg != STM_SETIMAGE || wp != IMAGE_BITMAP) return 0;
+  if (g_copy) g_handed_back.push_back(g_copy);
+  *result = reinterpret_cast<FK_LRESULT>(g_copy);
+  g_copy = CreateBitmap(4, 4, 1, 32, nullptr);
+  return 1;
+}
+
+TEST(FormkitImages, TheBitmapAControlHandsBackOnReloadIsDeleted) {
+  RunToolkit([] {
+    g_copy = nullptr;
+    g_handed_back.clear();
+    ASSERT_TRUE(MakeForm("PICS", [] { EXPECT_TRUE(FK_PICTURE("PICS", 1, "", 1, 1, 20, 9, "")); }));
+    ASSERT_TRUE(FK_SUBCLASS("PICS", 1, CopyingStatic));
+    for (int i = 0; i < 3; ++i)
+      ASSERT_TRUE(FK_LOADPICTURE("PICS", 1, "Graphics\\demo_picture.bmp"));
+    ASSERT_EQ(g_handed_back.size(), 2u);
+    for (HBITMAP copy : g_handed_back) EXPECT_EQ(GetObjectType(copy), 0u) << "copy leaked";
+    FK_SUBCLASS("PICS", 1, nullptr);
+    DeleteObject(g_copy);
+  });
+}
+
+TEST(FormkitText, TextsThatAreNotUtf8AreShownThroughTheAnsiCodePage) {
+  RunToolkit([] {
+    // "Grüße café €" as a Windows-1252 byte string: not UTF-8.
+    const char* ansi =
+        "Gr\xFC\xDF"
+        "e caf\xE9 \x80";
+    wchar_t expect[64] = {};
+    ASSERT_GT(MultiByteToWideChar(CP_ACP, 0, ansi, -1, expect, 64), 0);
+    if (GetACP() == 1252) {
+      EXPECT_STREQ(expect, L"Gr\u00FC\u00DFe caf\u00E9 \u20AC");
+    }
+    char expect_utf8[128] = {};
+    WideCharToMultiByte(CP_UTF8, 0, expect, -1, expect_utf8, 128, nullptr, nullptr);
+    ASSERT_TRUE(MakeForm("VIEW", [ansi] {
+      FK_TEXT("VIEW", 1, ansi, 1, 1, 30, 1.5, "");
+      FK_RICHTEXT1("VIEW", 2, ansi, 1, 3, 30, 5, "");
+      FK_LABEL("VIEW", 3, ansi, 1, 9, 30, 1, "");
+      FK_LISTBOX("VIEW", 4, ansi, 1, 11, 30, 4, "");
+    }));
+    for (int id : {1, 2, 3}) {
+      wchar_t shown[64] = {};
+      GetWindowTextW(static_cast<HWND>(FK_HANDLE("VIEW", id)), shown, 64);
+      EXPECT_STREQ(shown, expect) << "control " << id;
+      // What comes back is UTF-8 of what is shown, never with replacement characters.
+      EXPECT_EQ(FK_GETTEXT("VIEW", id), expect_utf8) << "control " << id;
+    }
+    EXPECT_EQ(FK_GETITEMTEXT("VIEW", 4, 1), expect_utf8);
+    ASSERT_TRUE(FK_SETTEXT("VIEW", 0, ansi));
+    EXPECT_EQ(FK_GETTEXT("VIEW", 0), expect_utf8);
+    // A second round trip changes nothing: the UTF-8 form is stable.
+    FK_SETTEXT("VIEW", 1, FK_GETTEXT("VIEW", 1).c_str());
+    EXPECT_EQ(FK_GETTEXT("VIEW", 1), expect_utf8);
+    // Valid UTF-8 stays UTF-8, even where it could be read as ANSI too.
+    FK_SETTEXT("VIEW", 1, "caf\xC3\xA9");
+    EXPECT_EQ(FK_GETTEXT("VIEW", 1), "caf\xC3\xA9");
+    EXPECT_EQ(GetWindowTextLengthW(static_cast<HWND>(FK_HANDLE("VIEW", 1))), 4);
+  });
+}
+
+TEST(FormkitText, AppendingGoesAtTheEndWhereverTheCaretIs) {
+  RunToolkit([] {
+    ASSERT_TRUE(MakeForm("LOG", [] {
+      FK_TEXT("LOG", 1, "first line\r\nsecond", 1, 1, 30, 5, "M");
+      FK_RICHTEXT1("LOG", 2, "first line\r\nsecond", 1, 7, 30, 5, "");
+    }));
+    FK_SHOWFORM("LOG", FK_SHOW_NORMAL);
+    for (int id : {1, 2}) {
+      FK_SETFOCUS("LOG", id);
+      FK_SENDMESSAGE("LOG", id, EM_SETSEL, 3, 3);  // the user's caret inside "first"
+      ASSERT_TRUE(FK_SETRICHTEXT("LOG", id, " line", FK_RTF_APPEND));
+      FK_SENDMESSAGE("LOG", id, EM_SETSEL, 2, 8);  // and a selection
+      ASSERT_TRUE(FK_SETRICHTEXT("LOG", id, "\r\nthird", FK_RTF_APPEND));
+      EXPECT_EQ(FK_GETTEXT("LOG", id), "first line\r\nsecond line\r\nthird") << "control " << id;
+    }
+  });
+}
+
+// Whether the bytes of `needle` lie anywhere in the C runtime's heap, in use or freed: where the
+// toolkit's and the test's own strings live (the controls keep their text elsewhere).
+bool InCrtHeap(const void* needle, size_t n) {
+  HANDLE heap = reinterpret_cast<HANDLE>(_get_heap_handle());
+  bool found = false;
+  HeapLock(heap);
+  PROCESS_HEAP_ENTRY entry{};
+  while (!found && HeapWalk(heap, &entry)) {
+    if (entry.wFlags & PROCESS_HEAP_REGION) continue;
+    if (entry.wFlags & PROCESS_HEAP_UNCOMMITTED_RANGE) continue;
+    const char* p = static_cast<const char*>(entry.lpData);
+    size_t size = entry.cbData;
+    for (size_t i = 0; !found && i + n <= size; ++i) {
+      found = memcmp(p + i, needle, n) == 0;
+    }
+  }
+  HeapUnlock(heap);
+  return found;
+}
+
+TEST(FormkitText, SecretsLeaveNoCopiesBehind) {
+  RunToolkit([] {
+    ASSERT_TRUE(MakeForm("PASSPHRASE", [] {
+      FK_TEXT("PASSPHRASE", 1, "", 1, 1, 30, 1.5, "");
+      FK_RICHTEXT1("PASSPHRASE", 2, "", 1, 3, 30, 5, "");
+    }));
+    // The secret is made on the stack, letter by letter, so only the toolkit can copy it.
+    char secret[72];
+    for (int i = 0; i < 71; ++i) secret[i] = static_cast<char>('A' + (i * 7) % 26);
+    secret[71] = '\0';
+    // Its middle, as the UTF-8 and the UTF-16 copies would hold it (a freed block's first bytes
+    // are the heap's own).
+    char middle[24];
+    wchar_t wide_middle[24];
+    for (int i = 0; i < 24; ++i) {
+      middle[i] = secret[24 + i];
+      wide_middle[i] = static_cast<wchar_t>(secret[24 + i]);
+    }
+    for (int id : {1, 2}) {
+      ASSERT_TRUE(FK_SETTEXT("PASSPHRASE", id, secret));
+      char back[80];
+      ASSERT_EQ(FK_GETTEXT("PASSPHRASE", id, back, sizeof(back)), 71);
+      EXPECT_EQ(std::memcmp(back, secret, 72), 0);
+      char small[8];
+      EXPECT_EQ(FK_GETTEXT("PASSPHRASE", id, small, sizeof(small)), 71);
+      std::string owned;
+      FK_GETSECRETTEXT("PASSPHRASE", id, owned);
+      EXPECT_EQ(owned.size(), 71u);
+      EXPECT_TRUE(owned == secret);
+      fk_detail::WipeString(owned);
+      SecureZeroMemory(back, sizeof(back));
+      SecureZeroMemory(small, sizeof(small));
+      EXPECT_FALSE(InCrtHeap(middle, sizeof(middle))) << "UTF-8 copy left, control " << id;
+      EXPECT_FALSE(InCrtHeap(wide_middle, sizeof(wide_middle)))
+          << "UTF-16 copy left, control " << id;
+    }
+    SecureZeroMemory(secret, sizeof(secret));
   });
 }
 

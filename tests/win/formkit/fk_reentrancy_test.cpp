@@ -1,5 +1,8 @@
 // FK_DOEVENTS inside event routines: nested events arrive while an outer handler waits, forms can
 // be unloaded underneath a running handler, modal forms return, and the run's end is respected.
+#include <windows.h>
+// Declarations that need <windows.h> first.
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -98,7 +101,7 @@ TEST(FormkitReentrancy, UnloadingTheFormFromItsCloseEventAndUnloadEventIsHarmles
   });
 }
 
-TEST(FormkitReentrancy, AModalFormReturnsWhenAnEventHidesIt) {
+TEST(FormkitReentrancy, AModalFormReturnsWhenAnEventEndsItsWait) {
   RunToolkit([] {
     TwoButtons("MAIN");
     ASSERT_TRUE(MakeForm(
@@ -109,7 +112,11 @@ TEST(FormkitReentrancy, AModalFormReturnsWhenAnEventHidesIt) {
         },
         "", "MAIN"));
     H().on_event = [](const Event& e, int*) {
-      if (e.form == "OVERWRITE" && e.code == FK_EV_CLICK) FK_HIDEFORM("OVERWRITE");
+      // Hiding alone is no answer; ending the wait is.
+      if (e.form == "OVERWRITE" && e.code == FK_EV_CLICK) {
+        FK_HIDEFORM("OVERWRITE");
+        FK_ENDMODAL("OVERWRITE", e.id);
+      }
     };
     // The user answers while the form is up.
     PostMessageW(Hwnd("OVERWRITE", 3), BM_CLICK, 0, 0);
@@ -118,6 +125,87 @@ TEST(FormkitReentrancy, AModalFormReturnsWhenAnEventHidesIt) {
     EXPECT_FALSE(IsWindowVisible(Hwnd("OVERWRITE", 0)));
     // The other forms were disabled only while it was up.
     EXPECT_TRUE(IsWindowEnabled(Hwnd("MAIN", 0)));
+  });
+}
+
+// A control hook that unloads its form when the control is hidden or resized: the application
+// reached from inside a loop over the form's controls.
+int FK_CALLBACK UnloadOnHide(const char* form, int id, FK_HWND, unsigned msg, FK_WPARAM wp,
+                             FK_LPARAM, FK_LRESULT*) {
+  if ((msg == WM_SHOWWINDOW && !wp) || msg == TB_AUTOSIZE) {
+    H().events.push_back(Event{form, id, static_cast<int>(msg), 0});
+    FK_UNLOADFORM(form);
+  }
+  return 0;
+}
+
+void PagesForm() {
+  ASSERT_TRUE(MakeForm("PAGES", [] {
+    FK_TABCONTROL("PAGES", 1, "One|Two|Three", 1, 1, 50, 20, "L");
+    for (int layer = 1; layer <= 3; ++layer) {
+      FK_SETLAYER("PAGES", layer);
+      for (int k = 0; k < 8; ++k) {
+        FK_TEXT("PAGES", layer * 10 + k, "", 2, 3 + 2 * k, 20, 1.5, "");
+      }
+    }
+    FK_SETLAYER("PAGES", 0);
+  }));
+  FK_SHOWFORM("PAGES", FK_SHOW_NORMAL);
+  Pump();
+}
+
+TEST(FormkitReentrancy, AHookThatUnloadsTheFormDuringALayerSwitchEndsTheSwitch) {
+  RunToolkit([] {
+    PagesForm();
+    // Unloading while the first control of layer 1 is being hidden; the switch must stop there.
+    ASSERT_TRUE(FK_SUBCLASS("PAGES", 10, UnloadOnHide));
+    EXPECT_TRUE(FK_DISPLAYLAYER("PAGES", 2));
+    EXPECT_FALSE(FK_FORMEXISTS("PAGES"));
+    EXPECT_EQ(Only(FK_EV_UNLOAD), (std::vector<Event>{{"PAGES", 0, FK_EV_UNLOAD, 0}}));
+    // The toolkit goes on working.
+    PagesForm();
+    EXPECT_TRUE(FK_DISPLAYLAYER("PAGES", 3));
+    EXPECT_EQ(FK_GETLAYER("PAGES"), 3);
+  });
+}
+
+TEST(FormkitReentrancy, ALayerDisplayedFromInsideALayerSwitchWins) {
+  RunToolkit([] {
+    PagesForm();
+    FK_SETFOCUS("PAGES", 10);
+    // Focus leaves the box being hidden; its lost-focus event displays layer 3 at once.
+    H().on_event = [](const Event& e, int*) {
+      if (e.code == FK_EV_LOSTFOCUS && e.id == 10) FK_DISPLAYLAYER("PAGES", 3);
+    };
+    FK_DISPLAYLAYER("PAGES", 2);
+    EXPECT_EQ(FK_GETLAYER("PAGES"), 3);
+    for (int layer = 1; layer <= 3; ++layer) {
+      for (int k = 0; k < 8; ++k) {
+        HWND box = Hwnd("PAGES", layer * 10 + k);
+        EXPECT_EQ(IsWindowVisible(box) != 0, layer == 3) << "control " << layer * 10 + k;
+      }
+    }
+  });
+}
+
+TEST(FormkitReentrancy, AHookThatUnloadsTheFormWhileBarsDockIsHarmless) {
+  RunToolkit([] {
+    ASSERT_TRUE(MakeForm(
+        "MAIN",
+        [] {
+          FK_TOOLBAR("MAIN", 1, "$DEMOSTRIP{S}", "F24X24", "BB|01", 0, 0, 0, 0, "");
+          FK_TOOLBAR("MAIN", 2, "$DEMOSTRIP{S}", "F24X24", "BB|23", 0, 0, 0, 0, "");
+          FK_STATUSBAR("MAIN", 3, "Keyfile loaded", "");
+        },
+        "S"));
+    FK_SHOWFORM("MAIN", FK_SHOW_NORMAL);
+    Pump();
+    ASSERT_TRUE(FK_SUBCLASS("MAIN", 1, UnloadOnHide));
+    H().events.clear();
+    FK_RESIZEFORM("MAIN", -1, -1, 70, 30);
+    EXPECT_FALSE(FK_FORMEXISTS("MAIN"));
+    EXPECT_EQ(Only(FK_EV_UNLOAD), (std::vector<Event>{{"MAIN", 0, FK_EV_UNLOAD, 0}}));
+    EXPECT_TRUE(Only(FK_EV_RESIZE).empty());
   });
 }
 

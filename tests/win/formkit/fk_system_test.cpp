@@ -1,6 +1,7 @@
 // The calls that reach the system: path texts, the program folder, the clipboard, the help file,
 // the common file dialogs (driven from a timer as a user would fill them in) and context menus.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
@@ -142,6 +143,162 @@ TEST(FormkitSystem, SaveDialogAddsTheDefaultExtension) {
     EXPECT_EQ(FK_SAVEFILE("MAIN", "Select name to save logtext", "Text Files|*.txt", dir.c_str(),
                           "LogText.txt", "txt"),
               dir + "\\fk-saved-log.txt");
+  });
+}
+
+// Presses Yes in a question box that the save dialog raises over itself, noting that it did.
+bool g_asked = false;
+
+BOOL CALLBACK FindQuestion(HWND h, LPARAM out) {
+  wchar_t cls[16] = {};
+  GetClassNameW(h, cls, 16);
+  // The question box is a dialog without the file dialog's name field.
+  if (std::wstring(cls) == L"#32770" && IsWindowVisible(h) && !GetDlgItem(h, 1148)) {
+    *reinterpret_cast<HWND*>(out) = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void CALLBACK AnswerQuestion(HWND, UINT, UINT_PTR, DWORD) {
+  HWND box = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindQuestion, reinterpret_cast<LPARAM>(&box));
+  if (!box) return;
+  g_asked = true;
+  PostMessageW(box, WM_COMMAND, IDYES, 0);
+}
+
+TEST(FormkitSystem, SaveDialogAsksBeforeReplacingOnlyWhenTheCallerWantsIt) {
+  std::string dir = TempFolder();
+  std::string existing = dir + "\\fk-existing.lqe";
+  FILE* f = std::fopen(existing.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  RunToolkit([dir, existing] {
+    ASSERT_TRUE(MakeForm("MAIN", [] {}));
+    UINT_PTR watch = SetTimer(nullptr, 0, 100, AnswerQuestion);
+    // The program asks its own question ("EnDec_FileExists"): the dialog must not.
+    g_asked = false;
+    g_answer = L"fk-existing.lqe";
+    SetTimer(nullptr, 0, 300, AnswerDialog);
+    EXPECT_EQ(FK_SAVEFILE("MAIN", "Save as file", "Packet files|*.lqe", dir.c_str(), "", "lqe"),
+              existing);
+    EXPECT_FALSE(g_asked);
+    g_asked = false;
+    SetTimer(nullptr, 0, 300, AnswerDialog);
+    EXPECT_EQ(FK_SAVEFILE("MAIN", "Save as file", "Packet files|*.lqe", dir.c_str(), "", "lqe",
+                          FK_SF_ASKREPLACE),
+              existing);
+    EXPECT_TRUE(g_asked);
+    KillTimer(nullptr, watch);
+  });
+  std::remove(existing.c_str());
+}
+
+// Holds the clipboard open from another thread for `hold_ms`, as another program would.
+struct Holder {
+  DWORD hold_ms = 0;
+  HANDLE opened = nullptr;
+};
+
+DWORD WINAPI HoldClipboard(void* arg) {
+  auto* holder = static_cast<Holder*>(arg);
+  HWND window = CreateWindowExW(0, L"STATIC", L"holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                nullptr, nullptr);
+  BOOL ok = OpenClipboard(window);
+  SetEvent(holder->opened);
+  if (ok) {
+    Sleep(holder->hold_ms);
+    CloseClipboard();
+  }
+  DestroyWindow(window);
+  return ok ? 0 : 1;
+}
+
+HANDLE StartHolder(Holder* holder) {
+  holder->opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, HoldClipboard, holder, 0, nullptr);
+  WaitForSingleObject(holder->opened, 5000);
+  return thread;
+}
+
+TEST(FormkitSystem, ClipboardSetWaitsWhileAnotherProgramHoldsIt) {
+  RunToolkit([] {
+    ASSERT_TRUE(FK_SETCLIPBOARD("before"));
+    Holder brief;
+    brief.hold_ms = 300;
+    HANDLE thread = StartHolder(&brief);
+    DWORD start = GetTickCount();
+    EXPECT_TRUE(FK_SETCLIPBOARD("-----BEGIN PACKET-----")) << FK_GETLASTERROR();
+    DWORD waited = GetTickCount() - start;
+    EXPECT_GE(waited, 200u);
+    EXPECT_LT(waited, 1000u);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    EXPECT_EQ(FK_GETCLIPBOARD(), "-----BEGIN PACKET-----");
+    // The text has an owner: a window of this program (the toolkit's own).
+    DWORD pid = 0;
+    GetWindowThreadProcessId(GetClipboardOwner(), &pid);
+    EXPECT_EQ(pid, GetCurrentProcessId());
+
+    // Held for longer than the toolkit waits: the call reports failure and changes nothing.
+    Holder long_one;
+    long_one.hold_ms = 2500;
+    thread = StartHolder(&long_one);
+    start = GetTickCount();
+    EXPECT_FALSE(FK_SETCLIPBOARD("after"));
+    waited = GetTickCount() - start;
+    EXPECT_EQ(FK_GETLASTERROR(), "the clipboard is in use by another program");
+    EXPECT_GE(waited, 900u);
+    EXPECT_LT(waited, 2400u);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    EXPECT_EQ(FK_GETCLIPBOARD(), "-----BEGIN PACKET-----");
+  });
+}
+
+DWORD FormatValue(const wchar_t* name, bool* present) {
+  UINT format = RegisterClipboardFormatW(name);
+  *present = IsClipboardFormatAvailable(format) != 0;
+  DWORD value = 0xFFFFFFFF;
+  if (*present && OpenClipboard(nullptr)) {
+    if (HANDLE data = GetClipboardData(format)) {
+      if (auto* p = static_cast<const DWORD*>(GlobalLock(data))) {
+        value = *p;
+        GlobalUnlock(data);
+      }
+    }
+    CloseClipboard();
+  }
+  return value;
+}
+
+TEST(FormkitSystem, SecretClipboardTextIsKeptOutOfHistoryAndCloud) {
+  RunToolkit([] {
+    const wchar_t* names[] = {L"ExcludeClipboardContentFromMonitorProcessing",
+                              L"CanIncludeInClipboardHistory", L"CanUploadToCloudClipboard"};
+    ASSERT_TRUE(FK_SETCLIPBOARDEX("decrypted text", FK_CB_SECRET));
+    EXPECT_EQ(FK_GETCLIPBOARD(), "decrypted text");
+    for (const wchar_t* name : names) {
+      bool present = false;
+      EXPECT_EQ(FormatValue(name, &present), 0u);
+      EXPECT_TRUE(present);
+    }
+    std::string owned = "left over";
+    FK_GETSECRETCLIPBOARD(owned);
+    EXPECT_EQ(owned, "decrypted text");
+    // Plain text carries no such marks.
+    ASSERT_TRUE(FK_SETCLIPBOARD("armored packet"));
+    for (const wchar_t* name : names) {
+      bool present = true;
+      FormatValue(name, &present);
+      EXPECT_FALSE(present);
+    }
+    // Windows-1252 text goes to the clipboard as what it shows.
+    ASSERT_TRUE(FK_SETCLIPBOARD("caf\xE9"));
+    if (GetACP() == 1252) {
+      EXPECT_EQ(FK_GETCLIPBOARD(), "caf\xC3\xA9");
+    }
   });
 }
 

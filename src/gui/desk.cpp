@@ -1,0 +1,171 @@
+// lqdesk's program object: start-up (AppStart), the design and event routing, hiding and
+// showing every window, and the closing sequence.
+#include "gui/desk.h"
+
+#include <windows.h>
+// After windows.h.
+#include <commctrl.h>
+
+#include <array>
+
+#include "base/winstr_win32.h"
+#include "formkit/formkit.h"
+
+namespace lq::gui {
+
+namespace {
+
+Desk* g_desk = nullptr;
+
+// Every top-level form the program may show; hiding all windows walks this list.
+constexpr std::array<const char*, 18> kTopLevelForms = {
+    "MAIN",     "POPUP",      "KEYMANAGER", "SETTINGS",   "PASSPHRASE",  "CHANGEPASSP",
+    "CALCPUBKEY", "STRINGENTRY", "OVERWRITE", "EXPORT",    "IMPORT",      "SELFEXTR",
+    "WAITSCREEN", "STICKYFORM", "SEEXE",      "MAIN_TAB1_TOOLBARFORM", "MAIN_TAB2_TOOLBARFORM",
+    "WAITCALC"};
+
+void FK_CALLBACK MainProc() {
+  if (g_desk) g_desk->AppStart();
+}
+
+void FK_CALLBACK DesignProc(const char* form) {
+  if (g_desk) g_desk->CreateForm(form ? form : "");
+}
+
+void FK_CALLBACK EventProc(const char* form, int id, int code, intptr_t value, int* cancel) {
+  if (g_desk) g_desk->DispatchEvent(form ? form : "", id, code, value, cancel);
+}
+
+bool FormVisible(const char* form) {
+  HWND hwnd = static_cast<HWND>(FK_HANDLE(form, 0));
+  return hwnd != nullptr && IsWindowVisible(hwnd);
+}
+
+std::string WithSeparator(std::string folder) {
+  if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
+  return folder;
+}
+
+}  // namespace
+
+Desk* CurrentDesk() { return g_desk; }
+
+Desk::Desk(const DeskOptions& opts)
+    : options(opts),
+      ui(*this),
+      session(ui, desktop),
+      main(*this),
+      settings(*this),
+      passphrase(*this),
+      overwrite(*this),
+      string_entry(*this),
+      wait_screen(*this) {
+  desktop.pump = [] { FK_DOEVENTS(); };
+  session.keyfile.hooks.closed = [this] { main.ShowKeyfileState(); };
+}
+
+Desk::~Desk() = default;
+
+void Desk::AppStart() {
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_HOTKEY_CLASS |
+                                            ICC_TAB_CLASSES | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&icc);
+  FK_ALLOWNOTIFYEVENTS(1);
+  FK_ALLOWKEYEVENTS(1);
+
+  // The hidden helper form that owns the sticky form and other helper windows.
+  FK_FORM(kDummyForm, "", "Dummy", 0, 0, 10, 3, "N");
+
+  program_folder_ = WithSeparator(options.program_folder.empty() ? FK_GETAPPPATHNAME()
+                                                                 : options.program_folder);
+  SetCurrentDirectoryW(WideFromUtf8(program_folder_).c_str());
+
+  for (const FontSlot& font : FontSlots()) FK_DEFFONT(font.number, font.face, font.points, font.props);
+
+  session.env.program_folder = program_folder_;
+  session.env.command_line = options.command_line;
+  InitSession(session);
+
+  main.Create();
+  FK_SHOWFORM(kMainForm, FK_SHOW_NORMAL);
+  if (session.settings.keep_on_top) SetTopmost(kMainForm, true);
+  if (options.after_start) options.after_start(*this);
+}
+
+void Desk::CreateForm(const std::string& form) {
+  if (form == kMainForm) {
+    main.Design();
+  } else if (form == kSettingsForm) {
+    settings.Design();
+  } else if (form == kPassphraseForm || form == kChangePassphraseForm) {
+    passphrase.Design(form);
+  } else if (form == kOverwriteForm) {
+    overwrite.Design();
+  } else if (form == kStringEntryForm) {
+    string_entry.Design();
+  } else if (form == kWaitScreenForm) {
+    wait_screen.Design();
+  }
+}
+
+void Desk::DispatchEvent(const std::string& form, int id, int code, intptr_t value,
+                         int* cancel) {
+  session.inactivity.OnEvent(code);
+  if (form == kMainForm) {
+    main.OnEvent(id, code, value, cancel);
+  } else if (form == kSettingsForm) {
+    settings.OnEvent(id, code, value, cancel);
+  } else if (form == kPassphraseForm || form == kChangePassphraseForm) {
+    passphrase.OnEvent(form, id, code, value, cancel);
+  } else if (form == kOverwriteForm) {
+    overwrite.OnEvent(id, code, value, cancel);
+  } else if (form == kStringEntryForm) {
+    string_entry.OnEvent(id, code, value, cancel);
+  } else if (form == kWaitScreenForm && code == FK_EV_CLOSE && cancel) {
+    *cancel = 1;  // the wait screen goes when its operation ends
+  }
+}
+
+void Desk::CloseProgram() {
+  CloseSession(session);
+  FK_STOPTIMER(kMainForm, kInactivityTimerId);
+  if (session.mapi_loaded) session.mapi_loaded = false;
+  for (const char* form : kTopLevelForms) {
+    if (std::string_view(form) != kMainForm && FK_FORMEXISTS(form)) FK_UNLOADFORM(form);
+  }
+  FK_UNLOADFORM(kDummyForm);
+}
+
+void Desk::HideAllWindows() {
+  for (const char* form : kTopLevelForms) {
+    if (FormVisible(form)) {
+      FK_HIDEFORM(form);
+      hidden_forms_.push_back(form);
+    }
+  }
+  windows_hidden = true;
+}
+
+void Desk::ShowAllWindows() {
+  windows_hidden = false;
+  // In the order they were hidden: MAIN first, so that the dialogs it owns come back above it.
+  std::vector<std::string> forms;
+  forms.swap(hidden_forms_);
+  for (const std::string& form : forms) {
+    if (FK_FORMEXISTS(form.c_str())) FK_SHOWFORM(form.c_str(), FK_SHOW_NORMAL);
+  }
+}
+
+void SetTopmost(const char* form, bool on) { FK_SETTOPMOST(form, on ? 1 : 0); }
+
+int RunDesk(const DeskOptions& options) {
+  Desk desk(options);
+  g_desk = &desk;
+  std::string command_line = options.command_line;
+  int code = FK_GUIRUN(GetModuleHandleW(nullptr), nullptr, command_line.c_str(), options.show,
+                       MainProc, EventProc, DesignProc, 0);
+  g_desk = nullptr;
+  return code;
+}
+
+}  // namespace lq::gui

@@ -1,0 +1,324 @@
+// Desktop on Win32. Texts cross the interface as UTF-8 and are converted to UTF-16 here; window,
+// process and module handles cross it as integers of pointer width.
+#include "platform/win32/win32_desktop.h"
+
+#include <windows.h>
+// After windows.h, which they build on.
+#include <shellapi.h>
+#include <wtsapi32.h>
+
+#include <cstring>
+
+#include "base/winstr_win32.h"
+
+namespace lq {
+
+namespace {
+
+std::wstring Wide(std::string_view s) { return WideFromUtf8(s); }
+std::string Utf8(const wchar_t* w, size_t length) { return Utf8FromWide({w, length}); }
+
+HWND Hwnd(WindowId w) { return reinterpret_cast<HWND>(w); }
+WindowId Id(HWND h) { return reinterpret_cast<WindowId>(h); }
+
+// Opens the clipboard, retrying briefly: another program may hold it for a moment.
+bool OpenClipboardRetrying() {
+  for (int i = 0; i < 10; ++i) {
+    if (OpenClipboard(nullptr)) return true;
+    ::Sleep(10);
+  }
+  return false;
+}
+
+// Registered clipboard formats that ask clipboard history and cloud sync to skip an entry.
+void MarkClipboardSecret() {
+  const UINT exclude = RegisterClipboardFormatW(L"ExcludeClipboardContentFromMonitorProcessing");
+  const UINT history = RegisterClipboardFormatW(L"CanIncludeInClipboardHistory");
+  const UINT cloud = RegisterClipboardFormatW(L"CanUploadToCloudClipboard");
+  if (exclude != 0) {
+    if (HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 1)) {
+      if (!SetClipboardData(exclude, h)) GlobalFree(h);
+    }
+  }
+  for (UINT format : {history, cloud}) {
+    if (format == 0) continue;
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, sizeof(DWORD));
+    if (!h) continue;
+    if (void* p = GlobalLock(h)) {
+      const DWORD zero = 0;
+      std::memcpy(p, &zero, sizeof zero);
+      GlobalUnlock(h);
+    }
+    if (!SetClipboardData(format, h)) GlobalFree(h);
+  }
+}
+
+BOOL CALLBACK CollectWindow(HWND h, LPARAM list) {
+  reinterpret_cast<std::vector<WindowId>*>(list)->push_back(Id(h));
+  return TRUE;
+}
+
+BOOL CALLBACK CollectVisibleWindow(HWND h, LPARAM list) {
+  if (IsWindowVisible(h)) reinterpret_cast<std::vector<WindowId>*>(list)->push_back(Id(h));
+  return TRUE;
+}
+
+}  // namespace
+
+bool Win32Desktop::GetClipboardText(std::string& text) {
+  text.clear();
+  if (!IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboardRetrying()) return false;
+  bool ok = false;
+  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* w = static_cast<const wchar_t*>(GlobalLock(h))) {
+      // The data may lack its terminator; never read past the block.
+      const size_t cap = GlobalSize(h) / sizeof(wchar_t);
+      size_t n = 0;
+      while (n < cap && w[n] != L'\0') ++n;
+      text = Utf8(w, n);
+      GlobalUnlock(h);
+      ok = true;
+    }
+  }
+  CloseClipboard();
+  return ok;
+}
+
+bool Win32Desktop::SetClipboardText(std::string_view text, bool secret) {
+  std::wstring w = Wide(text);
+  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, (w.size() + 1) * sizeof(wchar_t));
+  if (!h) return false;
+  if (void* p = GlobalLock(h)) {
+    std::memcpy(p, w.c_str(), (w.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(h);
+  }
+  SecureZeroMemory(w.data(), w.size() * sizeof(wchar_t));
+  if (!OpenClipboardRetrying()) {
+    GlobalFree(h);
+    return false;
+  }
+  EmptyClipboard();
+  const bool ok = SetClipboardData(CF_UNICODETEXT, h) != nullptr;
+  if (!ok) GlobalFree(h);
+  if (ok && secret) MarkClipboardSecret();
+  CloseClipboard();
+  return ok;
+}
+
+size_t Win32Desktop::SendKeys(const std::vector<KeyEvent>& events) {
+  if (events.empty()) return 0;
+  std::vector<INPUT> inputs(events.size());
+  for (size_t i = 0; i < events.size(); ++i) {
+    INPUT& in = inputs[i];
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = static_cast<WORD>(events[i].vk);
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(static_cast<UINT>(events[i].vk), 0));
+    in.ki.dwFlags =
+        (events[i].up ? KEYEVENTF_KEYUP : 0) | (events[i].extended ? KEYEVENTF_EXTENDEDKEY : 0);
+  }
+  return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+bool Win32Desktop::ClickMouse(ScreenPoint at, MouseButton button) {
+  if (!SetCursorPos(at.x, at.y)) return false;
+  DWORD down = MOUSEEVENTF_LEFTDOWN, up = MOUSEEVENTF_LEFTUP;
+  if (button == MouseButton::kRight) {
+    down = MOUSEEVENTF_RIGHTDOWN;
+    up = MOUSEEVENTF_RIGHTUP;
+  } else if (button == MouseButton::kMiddle) {
+    down = MOUSEEVENTF_MIDDLEDOWN;
+    up = MOUSEEVENTF_MIDDLEUP;
+  }
+  INPUT inputs[2] = {};
+  inputs[0].type = inputs[1].type = INPUT_MOUSE;
+  inputs[0].mi.dwFlags = down;
+  inputs[1].mi.dwFlags = up;
+  return SendInput(2, inputs, sizeof(INPUT)) == 2;
+}
+
+ScreenPoint Win32Desktop::CursorPosition() {
+  POINT p{0, 0};
+  GetCursorPos(&p);
+  return {static_cast<int>(p.x), static_cast<int>(p.y)};
+}
+
+bool Win32Desktop::SetCursorPosition(ScreenPoint at) { return SetCursorPos(at.x, at.y) != 0; }
+
+bool Win32Desktop::IsMouseButtonDown(MouseButton button) {
+  int vk = VK_LBUTTON;
+  if (button == MouseButton::kRight) vk = VK_RBUTTON;
+  if (button == MouseButton::kMiddle) vk = VK_MBUTTON;
+  // Buttons swapped in the control panel: the physical left button is VK_RBUTTON.
+  if (GetSystemMetrics(SM_SWAPBUTTON) && button != MouseButton::kMiddle) {
+    vk = vk == VK_LBUTTON ? VK_RBUTTON : VK_LBUTTON;
+  }
+  return (GetAsyncKeyState(vk) & 0x8000) != 0;
+}
+
+bool Win32Desktop::IsKeyDown(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
+
+WindowId Win32Desktop::ForegroundWindow() { return Id(GetForegroundWindow()); }
+
+bool Win32Desktop::ActivateWindow(WindowId window) {
+  HWND h = Hwnd(window);
+  if (!IsWindow(h)) return false;
+  if (IsIconic(h)) ShowWindow(h, SW_RESTORE);
+  return SetForegroundWindow(h) != 0;
+}
+
+std::vector<WindowId> Win32Desktop::TopLevelWindows() {
+  std::vector<WindowId> list;
+  EnumWindows(CollectVisibleWindow, reinterpret_cast<LPARAM>(&list));
+  return list;
+}
+
+std::vector<WindowId> Win32Desktop::ChildWindows(WindowId parent) {
+  std::vector<WindowId> list;
+  if (IsWindow(Hwnd(parent))) {
+    EnumChildWindows(Hwnd(parent), CollectWindow, reinterpret_cast<LPARAM>(&list));
+  }
+  return list;
+}
+
+WindowId Win32Desktop::FindTopLevelWindow(std::string_view class_name, std::string_view title) {
+  const std::wstring c = Wide(class_name), t = Wide(title);
+  return Id(
+      FindWindowW(class_name.empty() ? nullptr : c.c_str(), title.empty() ? nullptr : t.c_str()));
+}
+
+WindowId Win32Desktop::WindowAt(ScreenPoint at) {
+  POINT p{at.x, at.y};
+  HWND h = WindowFromPoint(p);
+  // WindowFromPoint skips disabled children; look for the deepest child at the point.
+  while (h) {
+    POINT client = p;
+    ScreenToClient(h, &client);
+    HWND child = ChildWindowFromPointEx(h, client, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+    if (!child || child == h) break;
+    h = child;
+  }
+  return Id(h);
+}
+
+std::string Win32Desktop::WindowText(WindowId window) {
+  HWND h = Hwnd(window);
+  if (!IsWindow(h)) return {};
+  // WM_GETTEXT reaches controls of other processes too (GetWindowText does not).
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return {};
+  std::wstring w(static_cast<size_t>(length) + 1, L'\0');
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutW(h, WM_GETTEXT, static_cast<WPARAM>(w.size()),
+                           reinterpret_cast<LPARAM>(w.data()), SMTO_ABORTIFHUNG, 2000, &got)) {
+    return {};
+  }
+  if (got > length) got = length;
+  return Utf8(w.data(), static_cast<size_t>(got));
+}
+
+std::string Win32Desktop::WindowClass(WindowId window) {
+  wchar_t name[256];
+  const int n = GetClassNameW(Hwnd(window), name, 256);
+  return n > 0 ? Utf8(name, static_cast<size_t>(n)) : std::string();
+}
+
+bool Win32Desktop::IsWindowValid(WindowId window) { return IsWindow(Hwnd(window)) != 0; }
+
+uint16_t Win32Desktop::AddGlobalAtom(std::string_view name) {
+  // The atom table holds ANSI names; ours are ASCII.
+  const std::string n(name);
+  return GlobalAddAtomA(n.c_str());
+}
+
+bool Win32Desktop::RegisterHotkey(WindowId window, int id, unsigned modifiers, unsigned key) {
+  return RegisterHotKey(Hwnd(window), id, modifiers, key) != 0;
+}
+
+bool Win32Desktop::UnregisterHotkey(WindowId window, int id) {
+  return UnregisterHotKey(Hwnd(window), id) != 0;
+}
+
+bool Win32Desktop::WatchSessionChanges(WindowId window) {
+  return WTSRegisterSessionNotification(Hwnd(window), NOTIFY_FOR_THIS_SESSION) != 0;
+}
+
+ProcessId Win32Desktop::StartProcess(const ProcessRequest& request) {
+  std::wstring program = Wide(request.program);
+  // CreateProcess may write into the command line buffer.
+  std::wstring command = L"\"" + program + L"\"";
+  if (!request.arguments.empty()) command += L" " + Wide(request.arguments);
+  const std::wstring folder = Wide(request.folder);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  if (request.hidden) {
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+  }
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+    return 0;
+  }
+  CloseHandle(pi.hThread);
+  return reinterpret_cast<ProcessId>(pi.hProcess);
+}
+
+WaitResult Win32Desktop::WaitForProcess(ProcessId process, int milliseconds, int& exit_code) {
+  HANDLE h = reinterpret_cast<HANDLE>(process);
+  const DWORD r =
+      WaitForSingleObject(h, milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds));
+  if (r == WAIT_TIMEOUT) return WaitResult::kTimedOut;
+  if (r != WAIT_OBJECT_0) return WaitResult::kFailed;
+  DWORD code = 0;
+  if (!GetExitCodeProcess(h, &code)) return WaitResult::kFailed;
+  exit_code = static_cast<int>(code);
+  return WaitResult::kExited;
+}
+
+void Win32Desktop::CloseProcess(ProcessId process) {
+  if (process) CloseHandle(reinterpret_cast<HANDLE>(process));
+}
+
+bool Win32Desktop::ShellOpen(std::string_view target) {
+  const std::wstring t = Wide(target);
+  const HINSTANCE r = ShellExecuteW(nullptr, L"open", t.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  // ShellExecute reports success as a value above 32.
+  return reinterpret_cast<INT_PTR>(r) > 32;
+}
+
+LibraryId Win32Desktop::OpenLibrary(std::string_view name) {
+  const std::wstring n = Wide(name);
+  return reinterpret_cast<LibraryId>(LoadLibraryW(n.c_str()));
+}
+
+void* Win32Desktop::LibrarySymbol(LibraryId library, std::string_view symbol) {
+  if (!library) return nullptr;
+  const std::string s(symbol);
+  FARPROC f = GetProcAddress(reinterpret_cast<HMODULE>(library), s.c_str());
+  void* p = nullptr;
+  static_assert(sizeof f == sizeof p);
+  std::memcpy(&p, &f, sizeof p);
+  return p;
+}
+
+void Win32Desktop::CloseLibrary(LibraryId library) {
+  if (library) ::FreeLibrary(reinterpret_cast<HMODULE>(library));
+}
+
+void Win32Desktop::Sleep(int milliseconds) { ::Sleep(milliseconds < 0 ? 0 : milliseconds); }
+
+void Win32Desktop::Pump() {
+  if (pump) pump();
+}
+
+void Win32Desktop::Beep() { MessageBeep(MB_OK); }
+
+std::string Win32Desktop::TemporaryFolder() {
+  // The wide form, so a folder outside the ANSI code page keeps its name in UTF-8.
+  wchar_t path[MAX_PATH + 2];
+  const DWORD n = GetTempPathW(MAX_PATH + 2, path);
+  if (n == 0 || n > MAX_PATH + 1) return {};
+  return Utf8(path, n);
+}
+
+}  // namespace lq
