@@ -128,6 +128,7 @@ TEST(KeyfileSharing, ASaveWaitsForTheLockAndGivesUpWhenItStaysTaken) {
             LockResult::kLocked);
   const std::string before = ReadFile(p.path);
   p.first.kf.lock_wait_ms = 200;
+  p.second.kf.lock_wait_ms = 200;
   p.first.AddKey("x");
   p.first.ui.boxes.clear();
   EXPECT_EQ(SaveKeyfile(p.first.kf, p.path), kKeyfileSaveFailed);
@@ -145,7 +146,6 @@ TEST(KeyfileSharing, ASaveWaitsForTheLockAndGivesUpWhenItStaysTaken) {
   ASSERT_EQ(LockKeyfile(p.first.kf, p.path, LockKind::kExclusive), kKeyfileLockHeld);
   p.first.AddKey("y");
   EXPECT_EQ(SaveKeyfile(p.first.kf, p.path), kKeyfileSaved);
-  p.second.kf.lock_wait_ms = 0;
   EXPECT_EQ(LockKeyfile(p.second.kf, p.path, LockKind::kShared), kKeyfileLockBusy);
   // A shared lock of the saving program itself does not block its own save.
   UnlockKeyfile(p.first.kf);
