@@ -12,7 +12,9 @@
 namespace lq {
 
 LockResult FileLock::TryLock(LockKind kind, int& file_error) {
-  const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // Somebody else's lock file may be readable only; that is enough to share it.
+  if (fd < 0 && kind == LockKind::kShared) fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     file_error = errno == ENOENT                                       ? fe::kPathNotFound
                  : errno == EACCES || errno == EPERM || errno == EROFS ? fe::kPermissionDenied

@@ -366,6 +366,9 @@ int LockKeyfile(Keyfile& kf, const std::string& name, LockKind kind) {
     case LockResult::kError:
       break;
   }
+  // No lock file can be made beside a keyfile in a folder this user cannot write: no program
+  // of this user can replace the keyfile there either, so a reader goes ahead without one.
+  if (kind == LockKind::kShared) return kKeyfileLockHeld;
   ReportFileError(kf.ui, err, KeyfileLockPath(name));
   return kKeyfileLockFailed;
 }

@@ -192,7 +192,9 @@ std::string KeyfileLockPath(const std::string& name);
 
 // Takes the lock of keyfile `name` into kf.lock, waiting up to kf.lock_wait_ms for other
 // programs: kExclusive around a read-modify-write, kShared around a read. Busy or failed: the
-// reason is shown (KeyfileBusyText, or the file error). kKeyfileLockHeld...
+// reason is shown (KeyfileBusyText, or the file error). A shared lock whose lock file cannot be
+// made (a folder the user cannot write, where nobody of theirs can replace the keyfile) counts
+// as held without a lock. kKeyfileLockHeld...
 [[nodiscard]] int LockKeyfile(Keyfile& kf, const std::string& name, LockKind kind);
 void UnlockKeyfile(Keyfile& kf);
 

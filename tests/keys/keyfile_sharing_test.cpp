@@ -210,3 +210,20 @@ TEST(KeyfileSharing, TheWrittenFileKeepsItsPermissionsAndANewOneIsPrivate) {
 
 }  // namespace
 }  // namespace lq::test
+
+namespace lq::test {
+namespace {
+
+TEST(KeyfileSharing, AReaderGoesOnWithoutALockFileThatCannotBeMade) {
+  TempDir dir;
+  Session s;
+  const std::string name = dir.File("missing-folder/k.lqk");
+  EXPECT_EQ(LockKeyfile(s.kf, name, LockKind::kShared), kKeyfileLockHeld);
+  EXPECT_FALSE(s.kf.lock.Held());
+  EXPECT_TRUE(s.ui.boxes.empty());
+  EXPECT_EQ(LockKeyfile(s.kf, name, LockKind::kExclusive), kKeyfileLockFailed);
+  EXPECT_FALSE(s.ui.boxes.empty()) << "a writer says why it cannot lock";
+}
+
+}  // namespace
+}  // namespace lq::test
