@@ -2,6 +2,7 @@
 // file-error numbers (51..76) that the catalogue turns into messages. Paths are UTF-8.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -65,5 +66,31 @@ int ReplaceWholeFile(FileOps& ops, const std::string& path, std::string_view dat
 inline int ReplaceWholeFile(const std::string& path, std::string_view data) {
   return ReplaceWholeFile(RealFileOps(), path, data);
 }
+
+// The name of the n-th temporary file ReplaceWholeFile tries for `path` ("name.~0.tmp" ...).
+std::string TemporaryFileName(const std::string& path, int n);
+
+// Removes temporary files of ReplaceWholeFile for `path` that a crash left behind, when they
+// are older than `min_age` (a younger one may belong to a save still running elsewhere). Only
+// names of our own pattern are touched. Returns how many were removed.
+int RemoveLeftoverTemporaries(const std::string& path, std::chrono::seconds min_age);
+
+// The file a name stands for: symbolic links in the last component followed (relative targets
+// taken from the link's folder), so that replacing it writes the real file in its own folder
+// rather than replacing the link. A name that is no link comes back unchanged.
+std::string ResolveFileLinks(const std::string& path);
+
+// What identifies one version of a file cheaply: whether it exists, its size and its time of
+// last change (nanoseconds of the file clock). Two stamps differ when the file was replaced or
+// written in between, short of a rewrite with equal size within the clock's resolution; callers
+// that must be sure compare the contents too.
+struct FileStamp {
+  bool exists = false;
+  uint64_t size = 0;
+  int64_t modified = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+// 0 with the stamp (exists false for a missing file), or a file-error number.
+int ReadFileStamp(const std::string& path, FileStamp& stamp);
 
 }  // namespace lq

@@ -2,6 +2,7 @@
 // the commands, and the dispatch from command words to the command groups.
 #include "cli/lq.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "base/bytes.h"
 #include "base/catalogue.h"
 #include "base/datetime.h"
+#include "crypto/hex.h"
 #include "keys/key_records.h"
 
 namespace lq::cli {
@@ -30,22 +32,29 @@ const CommandUsage kCommands[] = {
      "        [--email E] [--trust 1|2|3]",
      "add a key record"},
     {"key secret",
-     "key secret NAME (--secret-env VAR | --secret-fd N) [--expires YYYY-MM-DD|never]",
-     "set (or, with an empty secret, remove) a key's secret key"},
+     "key secret NAME [--secret-env VAR | --secret-fd N] [--expires YYYY-MM-DD|never]",
+     "set (or, with an empty secret, remove) a key's secret key; asked on the terminal\n"
+     "      without echo when no source is given"},
     {"key gen",
      "key gen NAME --bits B [--expires YYYY-MM-DD|never] [--share company,department,email]",
      "calculate the key's two RSA key pairs"},
     {"key list", "key list", "one line per key: name, m/r, KeyID, fingerprint, expiry"},
+    {"key show", "key show NAME", "every detail of a key"},
+    {"key edit",
+     "key edit NAME [--name N] [--first F] [--last L] [--company C] [--department D]\n"
+     "        [--subject S] [--email E] [--trust 1|2|3] [--secret-expires YYYY-MM-DD|never]",
+     "change a key's details"},
     {"key delete", "key delete NAME", "delete a key (asks; --yes to confirm)"},
     {"key export", "key export NAME [--private] [-o FILE]", "write a key's public-key armor"},
-    {"key import", "key import [FILE|-] [--replace | --as NEWNAME]",
-     "import a public-key armor (standard input without FILE)"},
+    {"key import", "key import [FILE|-] [--replace | --as NEWNAME] [--dry-run]",
+     "import a public-key armor (standard input without FILE); --dry-run only shows it"},
     {"group new", "group new NAME", "add a key group"},
     {"group add", "group add NAME KEY...", "add keys to a group"},
     {"group remove", "group remove NAME KEY...", "remove keys from a group"},
     {"group delete", "group delete NAME", "delete a group (asks; --yes to confirm)"},
     {"group list", "group list", "groups and their members"},
-    {"signer set", "signer set NAME [--always-encrypt]", "choose the signing key"},
+    {"signer set", "signer set NAME [--always-encrypt | --no-always-encrypt]",
+     "choose the signing key (always-encrypt stays as it was unless given)"},
     {"signer clear", "signer clear", "no signing key"},
     {"signer show", "signer show", "the signing key and the always-encrypt flag"},
     {"encrypt",
@@ -59,10 +68,14 @@ const CommandUsage kCommands[] = {
 
 constexpr char kGlobalUsage[] =
     "usage: lq [--keyfile PATH] [--passphrase-env VAR | --passphrase-fd N] [--yes | --no]\n"
-    "          [--store DIR] [--verbose] COMMAND ...\n"
+    "          [--store DIR] [--wait SECONDS] [--verbose | --quiet] COMMAND ...\n"
+    "       lq --version | --help\n"
     "\n"
     "The keyfile is --keyfile, else $LQ_KEYFILE, else Keyfile.lqk in the current folder.\n"
     "Passphrases come from the named variable or descriptor, else from the terminal.\n"
+    "A key is named by its keyname, or by the first hex digits of its KeyID or fingerprint.\n"
+    "A command waits up to --wait seconds (10) while another program uses the keyfile.\n"
+    "Options after -- are arguments.\n"
     "Exit status: 0 done, 1 failed, 2 usage error, 3 a signature did not verify.\n"
     "\n"
     "commands:\n";
@@ -143,7 +156,7 @@ int ReadSecret(TerminalUi& ui, const std::string& env, const std::string& fd, st
   return kExitOk;
 }
 
-int Context::OpenKeyfile() {
+int Context::OpenKeyfile(LockKind kind) {
   const std::string& path = options.keyfile;
   const bool from_terminal = options.passphrase_env.empty() && options.passphrase_fd.empty();
   Wipe(passphrase);
@@ -159,6 +172,8 @@ int Context::OpenKeyfile() {
     passphrase = ui.AskPassphrase("Enter passphrase for keyfile:\r\n" + path);
     if (passphrase == kPassphraseCancelled) return kExitFailed;
   }
+  kf.lock_wait_ms = options.lock_wait_ms;
+  if (LockKeyfile(kf, path, kind) != kKeyfileLockHeld) return kExitFailed;
   std::string attempt = passphrase;
   int result = lq::OpenKeyfile(kf, path, attempt);
   if (result == kKeyfileWrongPassphrase && from_terminal) {
@@ -175,7 +190,12 @@ int Context::OpenKeyfile() {
 
 int Context::SaveIfModified() {
   if (!kf.open || !kf.modified) return kExitOk;
-  if (SaveKeyfile(kf, kf.name) != 0) {
+  const int saved = SaveKeyfile(kf, kf.name);
+  if (saved == kKeyfileChangedOnDisk) {
+    ReportKeyfileChangedOnDisk(kf, kf.name);
+    return kExitFailed;
+  }
+  if (saved != kKeyfileSaved) {
     ShowMessage(ui, "Keyfile_write-error", MessageStyle("Keyfile_write-error"), kf.name);
     return kExitFailed;
   }
@@ -198,6 +218,19 @@ bool ParseExpiry(const std::string& text, int& year, int& month, int& day) {
   month = t.month;
   day = t.day;
   return true;
+}
+
+int ExpiryOption(Context& ctx, const std::string& command, const std::string& option,
+                 const std::string& text, int& year, int& month, int& day) {
+  if (!ParseExpiry(text, year, month, day)) {
+    return ctx.UsageError(command, option + " takes YYYY-MM-DD or never");
+  }
+  const LocalTime today = ctx.kf.Now();
+  const long long given = year * 10000LL + month * 100 + day;
+  if (year != 0 && given < today.year * 10000LL + today.month * 100 + today.day) {
+    return ctx.UsageError(command, option + " " + text + " is in the past");
+  }
+  return kExitOk;
 }
 
 namespace {
@@ -224,8 +257,42 @@ std::string FindKeyByName(Context& ctx, const std::string& name) {
     }
   }
   if (matches == 1) return found;
-  ctx.ui.Error("no key named \"" + name + "\"");
+  bool ambiguous = false;
+  found = FindKeyByIdPrefix(ctx, name, ambiguous);
+  if (!found.empty()) return found;
+  if (ambiguous) {
+    ctx.ui.Error("\"" + name + "\" is the start of more than one KeyID or fingerprint");
+  } else {
+    ctx.ui.Error("no key named \"" + name + "\"");
+  }
   return {};
+}
+
+std::string FindKeyByIdPrefix(Context& ctx, const std::string& prefix, bool& ambiguous) {
+  ambiguous = false;
+  std::string digits;
+  for (char c : prefix) {
+    if (c == ' ') continue;
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return {};
+    digits.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+  }
+  if (digits.size() < kMinIdPrefix) return {};
+  std::string found;
+  for (const KeyListEntry& k : ctx.kf.keys) {
+    std::string fingerprint;
+    for (char c : Fingerprint(ctx.kf, k.key_id)) {
+      if (c != ' ') fingerprint.push_back(c);
+    }
+    const bool fits = Bytes_ToHex(k.key_id).rfind(digits, 0) == 0 ||
+                      (!fingerprint.empty() && fingerprint.rfind(digits, 0) == 0);
+    if (!fits) continue;
+    if (!found.empty()) {
+      ambiguous = true;
+      return {};
+    }
+    found = k.key_id;
+  }
+  return found;
 }
 
 std::string FindGroupByName(Context& ctx, const std::string& name) {
@@ -244,8 +311,10 @@ std::string FindGroupByName(Context& ctx, const std::string& name) {
 int RunLq(const std::vector<std::string>& args, Terminal& terminal) {
   GlobalOptions options;
   std::vector<std::string> rest;
-  bool help = false;
+  bool help = false, version = false;
   bool yes = false, no = false;
+  std::string wait_text;
+  bool wait_given = false;
   std::string keyfile_option;
   bool keyfile_given = false;
   TerminalUi usage_ui(terminal, Answer::kNo);
@@ -263,7 +332,7 @@ int RunLq(const std::vector<std::string>& args, Terminal& terminal) {
       inline_value = true;
     }
     const bool takes_value = name == "--keyfile" || name == "--passphrase-env" ||
-                             name == "--passphrase-fd" || name == "--store";
+                             name == "--passphrase-fd" || name == "--store" || name == "--wait";
     if (takes_value) {
       if (!inline_value) {
         if (i + 1 >= args.size()) {
@@ -279,6 +348,9 @@ int RunLq(const std::vector<std::string>& args, Terminal& terminal) {
         options.passphrase_env = value;
       } else if (name == "--passphrase-fd") {
         options.passphrase_fd = value;
+      } else if (name == "--wait") {
+        wait_text = value;
+        wait_given = true;
       } else {
         options.store = value;
       }
@@ -288,6 +360,10 @@ int RunLq(const std::vector<std::string>& args, Terminal& terminal) {
       no = true;
     } else if (arg == "--verbose") {
       options.verbose = true;
+    } else if (arg == "--quiet" || arg == "-q") {
+      options.quiet = true;
+    } else if (arg == "--version") {
+      version = true;
     } else if (arg == "--help" || arg == "-h") {
       help = true;
     } else {
@@ -305,6 +381,10 @@ int RunLq(const std::vector<std::string>& args, Terminal& terminal) {
       command += " " + rest[1];
       words = 2;
     }
+  }
+  if (version) {
+    std::fputs("lq, the command line of Lockquill V1.0\n", stdout);
+    return kExitOk;
   }
   if (help) {
     if (!command.empty() && !KnownCommand(command) && !IsGroupWord(command)) {
@@ -328,6 +408,20 @@ int RunLq(const std::vector<std::string>& args, Terminal& terminal) {
     usage_ui.Error("--yes and --no exclude each other");
     return kExitUsage;
   }
+  if (options.verbose && options.quiet) {
+    usage_ui.Error("--verbose and --quiet exclude each other");
+    return kExitUsage;
+  }
+  if (wait_given) {
+    bool ok = false;
+    const long long seconds = ParseNumber(wait_text, &ok);
+    if (!ok || seconds < 0 || seconds > 86400 ||
+        wait_text.find_first_not_of("0123456789") != std::string::npos) {
+      usage_ui.Error("--wait takes a number of seconds");
+      return kExitUsage;
+    }
+    options.lock_wait_ms = static_cast<int>(seconds * 1000);
+  }
   if (!options.passphrase_env.empty() && !options.passphrase_fd.empty()) {
     usage_ui.Error("--passphrase-env and --passphrase-fd exclude each other");
     return kExitUsage;
@@ -347,6 +441,7 @@ int RunLq(const std::vector<std::string>& args, Terminal& terminal) {
 
   TerminalUi ui(terminal, options.answer);
   ui.show_log = options.verbose;
+  ui.quiet = options.quiet;
   Context ctx(ui, options);
   const std::vector<std::string> command_args(rest.begin() + static_cast<long>(words), rest.end());
   const std::string group = rest[0];

@@ -26,6 +26,8 @@ struct GlobalOptions {
   std::string store = ".";
   Answer answer = Answer::kAsk;
   bool verbose = false;
+  bool quiet = false;                     // no informational messages
+  int lock_wait_ms = kKeyfileLockWaitMs;  // --wait: how long to wait for another program
 };
 
 class Context {
@@ -43,9 +45,13 @@ class Context {
   // The passphrase the keyfile was opened with, for "keyfile passwd"; wiped by the destructor.
   std::string passphrase;
 
-  // Opens the keyfile with the passphrase of the options (or the terminal). An exit status.
-  int OpenKeyfile();
-  // Saves the keyfile when a record changed. An exit status.
+  // Opens the keyfile with the passphrase of the options (or the terminal), holding the
+  // keyfile's lock of `kind` until the context ends: exclusive for commands that change the
+  // keyfile, shared for those that only read it. The passphrase is asked before the lock is
+  // taken, so a person typing never keeps other programs waiting. An exit status.
+  int OpenKeyfile(LockKind kind = LockKind::kExclusive);
+  // Saves the keyfile when a record changed; a keyfile that another program changed since it
+  // was opened is not replaced (message shown). An exit status.
   int SaveIfModified();
   // A plain error of the tool; returns kExitFailed.
   int Fail(const std::string& text);
@@ -60,10 +66,20 @@ int ReadSecret(TerminalUi& ui, const std::string& env, const std::string& fd, st
 
 // "YYYY-MM-DD" or "never" (0/0/0). False when it is neither or not a calendar date.
 bool ParseExpiry(const std::string& text, int& year, int& month, int& day);
+// The option `option` of `command` as an expiry date (default never): a usage error when it is
+// not one or lies before today. An exit status.
+int ExpiryOption(Context& ctx, const std::string& command, const std::string& option,
+                 const std::string& text, int& year, int& month, int& day);
 
-// The key with this keyname: an exact match first, else the one match ignoring letter case.
-// Empty (and a plain error shown) when there is none.
+// The key with this keyname: an exact match first, else the one match ignoring letter case,
+// else the one key whose KeyID or fingerprint (hex digits, blanks and case ignored) starts
+// with `name` when that is at least kMinIdPrefix hex digits. Empty (and a plain error shown)
+// when there is none or the prefix fits several keys.
+constexpr size_t kMinIdPrefix = 4;
 std::string FindKeyByName(Context& ctx, const std::string& name);
+// Only the KeyID and fingerprint part of that: empty and quiet when nothing fits, empty with
+// `ambiguous` set when several keys do.
+std::string FindKeyByIdPrefix(Context& ctx, const std::string& prefix, bool& ambiguous);
 std::string FindGroupByName(Context& ctx, const std::string& name);
 
 // The usage text of one command ("key new"), or of every command for an empty name.

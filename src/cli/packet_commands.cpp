@@ -39,7 +39,8 @@ std::string StoreFolder(const std::string& folder) {
   return f;
 }
 
-// A key or a group by name (keys first); empty with a message when neither exists.
+// A key or a group by name (keys first), else a key by KeyID or fingerprint prefix; empty
+// with a message when none fits.
 Bytes FindRecipient(Context& ctx, const std::string& name) {
   for (const KeyListEntry& k : ctx.kf.keys) {
     if (k.keyname == name) return k.key_id;
@@ -49,6 +50,12 @@ Bytes FindRecipient(Context& ctx, const std::string& name) {
   }
   if (KeynameUsed(ctx.kf, name, true)) return FindKeyByName(ctx, name);
   if (GroupNameUsed(ctx.kf, name)) return FindGroupByName(ctx, name);
+  bool ambiguous = false;
+  if (Bytes id = FindKeyByIdPrefix(ctx, name, ambiguous); !id.empty()) return id;
+  if (ambiguous) {
+    ctx.ui.Error("\"" + name + "\" is the start of more than one KeyID or fingerprint");
+    return {};
+  }
   ctx.ui.Error("no key or group named \"" + name + "\"");
   return {};
 }
@@ -209,9 +216,9 @@ int Decrypt(Context& ctx, const std::vector<std::string>& args) {
   Wipe(opened.text);
   // The summary holds every verdict; without one the status line says what happened.
   if (s.Summary().size() > summary_heading) {
-    ctx.ui.Note(TerminalText(s.Summary()));
+    ctx.ui.Verdict(TerminalText(s.Summary()));
   } else if (!s.Status().empty()) {
-    ctx.ui.Note(TerminalText(s.Status()));
+    ctx.ui.Verdict(TerminalText(s.Status()));
   }
   const int saved = ctx.SaveIfModified();
   for (const std::string& key : ctx.ui.shown_keys) {

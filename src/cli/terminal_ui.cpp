@@ -16,6 +16,26 @@ std::string TerminalText(std::string_view text) {
   return out;
 }
 
+std::string OneLine(std::string_view text) {
+  std::string out;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
+      line.remove_suffix(1);
+    }
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    if (!line.empty()) {
+      if (!out.empty()) out += ' ';
+      out += line;
+    }
+    start = end + 1;
+  }
+  return out;
+}
+
 TerminalUi::TerminalUi(Terminal& terminal, Answer answer, std::FILE* err)
     : terminal_(terminal), answer_(answer), err_(err) {}
 
@@ -29,8 +49,17 @@ void TerminalUi::Error(std::string_view text) {
 }
 
 void TerminalUi::Note(std::string_view text) {
+  if (!quiet) Verdict(text);
+}
+
+void TerminalUi::Verdict(std::string_view text) {
   std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
   std::fflush(err_);
+}
+
+bool TerminalUi::AskHidden(std::string_view prompt, std::string& line) {
+  line.clear();
+  return terminal_.Interactive() && terminal_.ReadLine(prompt, true, line);
 }
 
 bool TerminalUi::Decide(std::string_view question, bool safe, std::string_view safe_name) {
@@ -51,12 +80,12 @@ bool TerminalUi::Decide(std::string_view question, bool safe, std::string_view s
 int TerminalUi::ShowMessageBox(const MessageBoxRequest& request) {
   if (!request.key.empty()) shown_keys.push_back(request.key);
   if ((request.style & mb::kIconMask) == mb::kIconHand) ++errors_shown;
-  if (request.key.empty() && request.caption.empty()) {
-    Error(TerminalText(request.text));
-  } else {
-    Note(TerminalText(request.text));
-  }
   const int buttons = request.style & mb::kButtonMask;
+  const int icon = request.style & mb::kIconMask;
+  // One line per message, so that scripts can read standard error line by line.
+  const bool informational =
+      buttons == mb::kOk && icon != mb::kIconHand && icon != mb::kIconExclamation;
+  if (!(quiet && informational)) Error(OneLine(request.text));
   if (buttons != mb::kOk && !answers.empty()) {
     const int answer = answers.front();
     answers.pop_front();

@@ -31,6 +31,9 @@ class TerminalUi final : public Ui {
   std::deque<int> answers;
   // Log lines go to standard error only when set (--verbose); traces never.
   bool show_log = false;
+  // --quiet: informational messages (boxes with only an OK button and no error or warning icon)
+  // and notes are not shown; errors, warnings, questions and verdicts still are.
+  bool quiet = false;
 
   int ShowMessageBox(const MessageBoxRequest& request) override;
   void LogLine(std::string_view text) override;
@@ -51,8 +54,12 @@ class TerminalUi final : public Ui {
   bool ProgressShown() { return terminal_.ErrorIsTerminal(); }
   // A plain error of the tool itself ("lq: " + text) on standard error.
   void Error(std::string_view text);
-  // A plain note on standard error.
+  // A plain note on standard error; not shown with `quiet`.
   void Note(std::string_view text);
+  // A result the user asked for (a decryption's verdicts) on standard error, also when quiet.
+  void Verdict(std::string_view text);
+  // Reads a line without echo from the person at the terminal; false when nobody can be asked.
+  bool AskHidden(std::string_view prompt, std::string& line);
 
   // Every message key shown, so the caller can tell e.g. a signature verdict, and how many
   // messages had the error icon.
@@ -95,5 +102,7 @@ class QuietUi final : public Ui {
 
 // The catalogue's CR LF line ends as the terminal's line ends.
 std::string TerminalText(std::string_view text);
+// A message's lines as one line: each line trimmed, empty ones dropped, joined with blanks.
+std::string OneLine(std::string_view text);
 
 }  // namespace lq::cli

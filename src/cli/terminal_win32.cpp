@@ -31,6 +31,18 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
+// The console mode is the console's, not the process's: a Ctrl+C or a closed window at a hidden
+// prompt would leave the console without echo for the next program. The handler puts the mode
+// back before the default handler ends the process.
+HANDLE g_hidden_input = INVALID_HANDLE_VALUE;
+DWORD g_saved_mode = 0;
+
+BOOL WINAPI RestoreEchoOnBreak(DWORD event) {
+  (void)event;
+  if (g_hidden_input != INVALID_HANDLE_VALUE) SetConsoleMode(g_hidden_input, g_saved_mode);
+  return FALSE;  // the next handler (the default one) ends the process
+}
+
 class ConsoleTerminal final : public Terminal {
  public:
   bool Interactive() override {
@@ -61,7 +73,12 @@ class ConsoleTerminal final : public Terminal {
     }
     DWORD saved = 0;
     const bool echo_off = hidden && GetConsoleMode(in, &saved);
-    if (echo_off) SetConsoleMode(in, saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    if (echo_off) {
+      g_saved_mode = saved;
+      g_hidden_input = in;
+      SetConsoleCtrlHandler(RestoreEchoOnBreak, TRUE);
+      SetConsoleMode(in, saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    }
     std::wstring wide;
     bool ok = false;
     for (;;) {
@@ -74,6 +91,8 @@ class ConsoleTerminal final : public Terminal {
     }
     if (echo_off) {
       SetConsoleMode(in, saved);
+      SetConsoleCtrlHandler(RestoreEchoOnBreak, FALSE);
+      g_hidden_input = INVALID_HANDLE_VALUE;
       if (out != INVALID_HANDLE_VALUE) WriteConsoleW(out, L"\r\n", 2, &written, nullptr);
     }
     line = Narrow(wide);

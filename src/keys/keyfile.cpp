@@ -3,6 +3,7 @@
 #include "keys/keyfile.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <utility>
 
@@ -113,6 +114,39 @@ bool SameFile(const std::string& a, const std::string& b) {
   if (NormalisedPath(a) == NormalisedPath(b)) return true;
   std::error_code ec;
   return std::filesystem::equivalent(PathOf(a), PathOf(b), ec) && !ec;
+}
+
+// The disk state of `path` as it is now, with the digest of `contents` (what was read or
+// written). Unknown when the stamp cannot be read: no later save is refused for that.
+KeyfileDiskState DiskStateOf(const std::string& path, std::string_view contents) {
+  KeyfileDiskState state;
+  if (ReadFileStamp(path, state.stamp) != fe::kOk) return state;
+  state.known = true;
+  if (state.stamp.exists) state.digest = SHA256_Hash(contents);
+  return state;
+}
+
+void ShowPlainBox(Ui& ui, const std::string& text, int icon) {
+  MessageBoxRequest request;
+  request.text = text;
+  request.caption = kMessageCaption;
+  request.style = icon | mb::kSystemModal | mb::kTopmost;
+  ui.ShowMessageBox(request);
+}
+
+// Whether this state holds the keyfile's lock on `lock_path` in a way that allows writing.
+bool HoldsExclusiveLock(const Keyfile& kf, const std::string& lock_path) {
+  return kf.lock.Held() && kf.lock.Kind() == LockKind::kExclusive && kf.lock.Path() == lock_path;
+}
+
+// What the callers of a failed save show: the file was changed by another program, or (the
+// file error or busy lock was shown already) that the keyfile could not be written.
+void ReportSaveFailure(Keyfile& kf, int saved, const std::string& name) {
+  if (saved == kKeyfileChangedOnDisk) {
+    ShowPlainBox(kf.ui, KeyfileChangedText(name), mb::kIconHand);
+  } else {
+    ShowMessage(kf.ui, "Keyfile_write-error", MessageStyle("Keyfile_write-error"), name);
+  }
 }
 
 // Prompts for the passphrase and opens, with one more attempt after a wrong passphrase.
@@ -249,6 +283,10 @@ int OpenKeyfile(Keyfile& kf, const std::string& name, std::string& passphrase) {
     return result;
   };
 
+  // The stamp is taken before the read: a file replaced in between then looks changed to the
+  // next save, which is the safe side.
+  FileStamp stamp_before;
+  const bool stamped = ReadFileStamp(ResolveFileLinks(name), stamp_before) == fe::kOk;
   Bytes data;
   if (int err = ReadWholeFile(kf.files, name, data); err != fe::kOk) {
     ReportFileError(kf.ui, err, name);
@@ -290,14 +328,97 @@ int OpenKeyfile(Keyfile& kf, const std::string& name, std::string& passphrase) {
   kf.name = name;
   kf.open = true;
   kf.modified = false;
+  kf.disk = KeyfileDiskState();
+  kf.disk.known = stamped;
+  kf.disk.stamp = stamp_before;
+  kf.disk.digest = SHA256_Hash(data);
   SetKeyfileStatus(kf, "Keyfile_loaded", name);
   RestoreSelectedRecipients(kf);
   RebuildLists(kf);
   return kKeyfileOpened;
 }
 
-int SaveKeyfile(Keyfile& kf, const std::string& name) {
-  if (!kf.open) return 0;
+std::string KeyfileBusyText(const std::string& name) {
+  return "The keyfile is in use by another program:\r\n" + name +
+         "\r\nIt was not changed. Try again when the other program has finished.";
+}
+
+std::string KeyfileChangedText(const std::string& name) {
+  return "The keyfile was changed by another program since it was loaded:\r\n" + name +
+         "\r\nIt was not saved: the file keeps the other program's changes, and the changes "
+         "made here are not in it.";
+}
+
+void ReportKeyfileChangedOnDisk(Keyfile& kf, const std::string& name) {
+  ShowPlainBox(kf.ui, KeyfileChangedText(name), mb::kIconHand);
+}
+
+std::string KeyfileLockPath(const std::string& name) { return ResolveFileLinks(name) + ".lock"; }
+
+int LockKeyfile(Keyfile& kf, const std::string& name, LockKind kind) {
+  int err = 0;
+  switch (kf.lock.Acquire(KeyfileLockPath(name), kind, kf.lock_wait_ms, err)) {
+    case LockResult::kLocked:
+      return kKeyfileLockHeld;
+    case LockResult::kBusy:
+      ShowPlainBox(kf.ui, KeyfileBusyText(name), mb::kIconHand);
+      return kKeyfileLockBusy;
+    case LockResult::kError:
+      break;
+  }
+  // No lock file can be made beside a keyfile in a folder this user cannot write: no program
+  // of this user can replace the keyfile there either, so a reader goes ahead without one.
+  if (kind == LockKind::kShared) return kKeyfileLockHeld;
+  ReportFileError(kf.ui, err, KeyfileLockPath(name));
+  return kKeyfileLockFailed;
+}
+
+void UnlockKeyfile(Keyfile& kf) { kf.lock.Release(); }
+
+bool KeyfileChangedOnDisk(Keyfile& kf) {
+  if (!kf.disk.known || kf.name.empty()) return false;
+  const std::string target = ResolveFileLinks(kf.name);
+  FileStamp now;
+  if (ReadFileStamp(target, now) != fe::kOk) return true;
+  if (now != kf.disk.stamp) return true;
+  if (!now.exists) return false;
+  // Equal stamps can still hide a rewrite of equal size within the clock's resolution.
+  Bytes contents;
+  if (ReadWholeFile(kf.files, target, contents) != fe::kOk) return true;
+  return SHA256_Hash(contents) != kf.disk.digest;
+}
+
+int SaveKeyfile(Keyfile& kf, const std::string& name, SaveCheck check) {
+  if (!kf.open) return kKeyfileSaved;
+  // The keyfile's own file is guarded by its lock and by the check against other writers; a
+  // backup under another name is a plain write.
+  const bool own = !name.empty() && (name == kf.name || SameFile(name, kf.name));
+  const std::string target = ResolveFileLinks(name);
+  FileLock save_lock;
+  if (own) {
+    const std::string lock_path = KeyfileLockPath(name);
+    if (!HoldsExclusiveLock(kf, lock_path)) {
+      // A shared lock of this state would make our own exclusive lock wait for itself.
+      const bool had_shared = kf.lock.Held() && kf.lock.Path() == lock_path;
+      if (had_shared) kf.lock.Release();
+      int err = 0;
+      const LockResult locked =
+          save_lock.Acquire(lock_path, LockKind::kExclusive, kf.lock_wait_ms, err);
+      if (locked == LockResult::kBusy) {
+        ShowPlainBox(kf.ui, KeyfileBusyText(name), mb::kIconHand);
+        return kKeyfileSaveFailed;
+      }
+      if (locked == LockResult::kError) {
+        ReportFileError(kf.ui, err, lock_path);
+        return kKeyfileSaveFailed;
+      }
+    }
+    if (check == SaveCheck::kUnchangedOnly && KeyfileChangedOnDisk(kf)) {
+      return kKeyfileChangedOnDisk;
+    }
+    RemoveLeftoverTemporaries(target, std::chrono::seconds(kLeftoverMinAgeSeconds));
+  }
+
   StoreRandomState(kf);
   StoreSelectedRecipients(kf);
 
@@ -315,13 +436,17 @@ int SaveKeyfile(Keyfile& kf, const std::string& name) {
   }
 
   // The new file goes to a temporary name and replaces the old one only once it is complete.
-  const int err = ReplaceWholeFile(kf.files, name, KeyfileBytes(kf.table));
+  const Bytes bytes = KeyfileBytes(kf.table);
+  const int err = ReplaceWholeFile(kf.files, target, bytes);
   if (err != fe::kOk) {
     ReportFileError(kf.ui, err, name);
-    return 1;
+    return kKeyfileSaveFailed;
   }
-  if (name == kf.name) kf.modified = false;
-  return 0;
+  if (own) {
+    kf.disk = DiskStateOf(target, bytes);
+    kf.modified = false;
+  }
+  return kKeyfileSaved;
 }
 
 // --- Create and prompt ---------------------------------------------------------------------------
@@ -353,6 +478,15 @@ int CreateNewKeyfile(Keyfile& kf, const std::string& name) {
   kf.name = name;
   kf.open = false;
   kf.selected_recipients.clear();
+  // The file the user chose to make (missing, or one they agreed to replace) is what the first
+  // save may replace; a file another program writes meanwhile is not.
+  {
+    Bytes existing;
+    const std::string target = ResolveFileLinks(name);
+    if (kf.files.Exists(target)) ReadWholeFile(kf.files, target, existing);
+    kf.disk = DiskStateOf(target, existing);
+    Wipe(existing);
+  }
 
   kf.ui.ShowWaitScreen(kWaitText);
   BBS_Setup(kf.random, kf.random.bbs_n, kf.random.bbs_x, 512, 5);
@@ -368,8 +502,8 @@ int CreateNewKeyfile(Keyfile& kf, const std::string& name) {
 
   kf.open = true;
   kf.modified = true;
-  if (SaveKeyfile(kf, name) != 0) {
-    ShowMessage(kf.ui, "Keyfile_write-error", MessageStyle("Keyfile_write-error"), name);
+  if (const int saved = SaveKeyfile(kf, name); saved != kKeyfileSaved) {
+    ReportSaveFailure(kf, saved, name);
     Wipe(passphrase);
     RebuildLists(kf);
     return 0;
@@ -397,6 +531,7 @@ bool LoadNewKeyfile(Keyfile& kf, const std::string& name) {
   std::vector<Bytes> saved_recipients = kf.selected_recipients;
   const bool saved_open = kf.open;
   const bool saved_modified = kf.modified;
+  const KeyfileDiskState saved_disk = kf.disk;
   kf.table.assign(1, Bytes());
   kf.key.clear();
 
@@ -416,6 +551,7 @@ bool LoadNewKeyfile(Keyfile& kf, const std::string& name) {
   // let the next save write a keyfile without keys.
   kf.open = saved_open;
   kf.modified = saved_modified;
+  kf.disk = saved_disk;
   if (!cancelled) ShowMessage(kf.ui, "Keyfile_LoadFailed", MessageStyle("Keyfile_LoadFailed"));
   if (kf.open) SetKeyfileStatus(kf, "Keyfile_loaded", kf.name);
   RebuildLists(kf);
@@ -423,16 +559,19 @@ bool LoadNewKeyfile(Keyfile& kf, const std::string& name) {
 }
 
 int CloseKeyfile(Keyfile& kf) {
-  if (kf.open && SaveKeyfile(kf, kf.name) != 0) {
+  if (kf.open) {
     // Locking now would throw away what the file does not hold yet.
-    ShowMessage(kf.ui, "Keyfile_write-error", MessageStyle("Keyfile_write-error"), kf.name);
-    return 1;
+    if (const int saved = SaveKeyfile(kf, kf.name); saved != kKeyfileSaved) {
+      ReportSaveFailure(kf, saved, kf.name);
+      return 1;
+    }
   }
   if (!kf.name.empty()) kf.last_name = kf.name;
   kf.name.clear();
   EmptyTable(kf);
   kf.open = false;
   kf.modified = false;
+  kf.disk = KeyfileDiskState();
   kf.selected_recipients.clear();
   SetKeyfileStatus(kf, "Keyfile_unloaded");
   RebuildLists(kf);
@@ -488,8 +627,8 @@ int ChangePassphrase(Keyfile& kf, std::string& current, std::string& new_passphr
   }
   Wipe(old_key);
   kf.modified = true;
-  if (SaveKeyfile(kf, kf.name) != 0) {
-    ShowMessage(kf.ui, "Keyfile_write-error", MessageStyle("Keyfile_write-error"), kf.name);
+  if (const int saved = SaveKeyfile(kf, kf.name); saved != kKeyfileSaved) {
+    ReportSaveFailure(kf, saved, kf.name);
     return finish(1);
   }
   ShowMessage(kf.ui, "Keyfile_savedOK", MessageStyle("Keyfile_savedOK"));
@@ -498,8 +637,8 @@ int ChangePassphrase(Keyfile& kf, std::string& current, std::string& new_passphr
 
 int BackupKeyfile(Keyfile& kf, const std::string& backup_name) {
   if (!kf.open) return 1;  // nothing to back up; the command is only offered while open
-  if (SaveKeyfile(kf, backup_name) != 0) {
-    ShowMessage(kf.ui, "Keyfile_write-error", MessageStyle("Keyfile_write-error"), backup_name);
+  if (const int saved = SaveKeyfile(kf, backup_name); saved != kKeyfileSaved) {
+    ReportSaveFailure(kf, saved, backup_name);
     return 1;
   }
   ShowMessage(kf.ui, "Keyfile_savedOK", MessageStyle("Keyfile_savedOK"));
@@ -537,6 +676,7 @@ int RenameKeyfile(Keyfile& kf, const std::string& new_name) {
   // The verified copy is the keyfile from now on, even if the old file cannot be removed.
   if (int err = kf.files.Remove(old_name); err != fe::kOk) ReportFileError(kf.ui, err, old_name);
   kf.name = new_name;
+  kf.disk = DiskStateOf(ResolveFileLinks(new_name), copy);
   SetKeyfileStatus(kf, "Keyfile_loaded", kf.name);
   if (kf.hooks.lists_changed) kf.hooks.lists_changed();
   return 0;
@@ -612,7 +752,10 @@ void SelectStartupKeyfile(Keyfile& kf, std::string_view command_line,
 
 void LoadNewKeyfileCommand(Keyfile& kf) {
   // A current keyfile that cannot be saved is not given up for another one.
-  if (SaveKeyfile(kf, kf.name) != 0) return;
+  if (const int saved = SaveKeyfile(kf, kf.name); saved != kKeyfileSaved) {
+    if (saved == kKeyfileChangedOnDisk) ReportKeyfileChangedOnDisk(kf, kf.name);
+    return;
+  }
   const std::string name = ChooseKeyfileName(kf, "Load a new keyfile", false);
   if (!name.empty()) LoadNewKeyfile(kf, name);
 }
@@ -622,7 +765,10 @@ void MakeNewKeyfileCommand(Keyfile& kf) {
   if (name.empty()) return;
   // The dialog's default extension.
   if (PathOf(name).extension().empty()) name += ".lqk";
-  if (SaveKeyfile(kf, kf.name) != 0) return;
+  if (const int saved = SaveKeyfile(kf, kf.name); saved != kKeyfileSaved) {
+    if (saved == kKeyfileChangedOnDisk) ReportKeyfileChangedOnDisk(kf, kf.name);
+    return;
+  }
   kf.prompt = "\r\n\r\nEnter a passphrase for the new keyfile:\r\n" + name;
   CreateNewKeyfile(kf, name);
   if (kf.open && kf.name == name) SetKeyfileStatus(kf, "Keyfile_loaded", name);

@@ -11,6 +11,7 @@
 #include "base/bytes.h"
 #include "base/datetime.h"
 #include "base/file_io.h"
+#include "base/file_lock.h"
 #include "base/ui.h"
 #include "crypto/random.h"
 
@@ -33,6 +34,41 @@ constexpr int kKeyfileUnreadable = 1;
 constexpr int kKeyfileWrongPassphrase = 2;
 constexpr int kKeyfileTampered = 3;
 constexpr int kKeyfileNotRecognised = 4;
+
+// Results of SaveKeyfile.
+constexpr int kKeyfileSaved = 0;
+constexpr int kKeyfileSaveFailed = 1;  // a file error or a busy lock; the reason was shown
+// The keyfile's own file on disk is no longer the one this state was loaded from (or last
+// saved to): another program saved it in between. Nothing was written and nothing was shown,
+// so the caller decides: lq reports it (ReportKeyfileChangedOnDisk) and fails; the desktop
+// program can ask whether to keep the other program's file (load it again, losing the changes
+// made here) or to replace it (SaveKeyfile with SaveCheck::kReplaceChanged).
+constexpr int kKeyfileChangedOnDisk = 2;
+
+// Whether a save of the keyfile's own file first checks that the file is unchanged.
+enum class SaveCheck { kUnchangedOnly, kReplaceChanged };
+
+// Results of LockKeyfile.
+constexpr int kKeyfileLockHeld = 0;
+constexpr int kKeyfileLockBusy = 1;    // another program kept it for the whole wait; shown
+constexpr int kKeyfileLockFailed = 2;  // the lock file could not be made; shown
+
+// How long a writer waits for another program's lock on the keyfile before it gives up.
+constexpr int kKeyfileLockWaitMs = 10000;
+// Temporary files of a save older than this are a crashed save's leftovers.
+constexpr int kLeftoverMinAgeSeconds = 300;
+
+// The texts shown for a busy keyfile and for a keyfile changed on disk, naming the file.
+std::string KeyfileBusyText(const std::string& name);
+std::string KeyfileChangedText(const std::string& name);
+
+// The file a keyfile was loaded from, as it was then (or after this state last saved it): what
+// a save compares the file on disk with.
+struct KeyfileDiskState {
+  bool known = false;  // false: no check (nothing was loaded from or saved to the file)
+  FileStamp stamp;     // exists false: the file did not exist (a keyfile being created)
+  Bytes digest;        // SHA256_Hash of the whole file
+};
 
 // One entry of the key list: a key's identifier, its keyname and its category, 'm' ("My keys",
 // the key has an encryption private key record) or 'r' ("Recipient keys").
@@ -83,6 +119,11 @@ struct Keyfile {
   bool open = false;
   bool modified = false;  // set by every change of a record, cleared by a save to `name`
   std::string prompt;     // text above the passphrase dialogs' input
+  KeyfileDiskState disk;  // the open keyfile's file as loaded or last saved
+  // The lock a caller took with LockKeyfile for a whole read-modify-write; a save of the
+  // keyfile's own file takes an exclusive one for its duration when this is not one.
+  FileLock lock;
+  int lock_wait_ms = kKeyfileLockWaitMs;
 
   // Derived lists, rebuilt from the table after every change.
   std::vector<KeyListEntry> keys;
@@ -127,9 +168,35 @@ int OpenKeyfile(Keyfile& kf, const std::string& name, std::string& passphrase);
 
 // Writes the open keyfile to `name`: stores the random state and the selected recipients,
 // sorts, drops deleted records, computes a fresh HMAC and replaces the file through a
-// temporary file, so a failed write leaves the old file whole. 0 written (or nothing open),
-// 1 failed (file error shown).
-int SaveKeyfile(Keyfile& kf, const std::string& name);
+// temporary file, so a failed write leaves the old file whole. A symbolic link is followed and
+// the file it points to replaced in its own folder; the new file keeps the old one's
+// permissions (owner-only when new).
+// When `name` is the keyfile's own file the save holds the keyfile's exclusive lock (the
+// caller's, or one taken here for up to lock_wait_ms), removes leftovers of crashed saves,
+// and with kUnchangedOnly first checks that the file on disk is still the one that was loaded
+// (stamp and digest).
+// kKeyfileSaved written (or nothing open), kKeyfileSaveFailed (file error or busy lock shown),
+// kKeyfileChangedOnDisk (nothing written, nothing shown; see there).
+[[nodiscard]] int SaveKeyfile(Keyfile& kf, const std::string& name,
+                              SaveCheck check = SaveCheck::kUnchangedOnly);
+
+// Shows that the keyfile `name` was changed on disk by another program and was not saved.
+void ReportKeyfileChangedOnDisk(Keyfile& kf, const std::string& name);
+
+// Whether the keyfile's own file on disk differs from the one this state loaded or last saved
+// (a caller may ask before it starts a change). False when nothing is known of the file.
+bool KeyfileChangedOnDisk(Keyfile& kf);
+
+// The lock file of keyfile `name`: beside the file its links lead to, named "<file>.lock".
+std::string KeyfileLockPath(const std::string& name);
+
+// Takes the lock of keyfile `name` into kf.lock, waiting up to kf.lock_wait_ms for other
+// programs: kExclusive around a read-modify-write, kShared around a read. Busy or failed: the
+// reason is shown (KeyfileBusyText, or the file error). A shared lock whose lock file cannot be
+// made (a folder the user cannot write, where nobody of theirs can replace the keyfile) counts
+// as held without a lock. kKeyfileLockHeld...
+[[nodiscard]] int LockKeyfile(Keyfile& kf, const std::string& name, LockKind kind);
+void UnlockKeyfile(Keyfile& kf);
 
 // Asks for a new passphrase (twice), sets up the random generator, writes and reopens a new
 // keyfile. 0 created and open (also when only the write failed: the keyfile then lives in

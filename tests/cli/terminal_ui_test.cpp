@@ -59,9 +59,13 @@ TEST(TerminalUi, MessagesPrintTheirCatalogueTextWithPlainLineEnds) {
   TerminalUi ui(term, Answer::kAsk, err.get());
   ShowMessage(ui, "Keyfile_passphrase_not_correct", MessageStyle("Keyfile_passphrase_not_correct"),
               "k.lqk");
-  const std::string expected = TerminalText(MessageText("Keyfile_passphrase_not_correct", "k.lqk"));
+  // One line, prefixed, whatever the catalogue's line breaks.
+  const std::string expected =
+      "lq: " + OneLine(MessageText("Keyfile_passphrase_not_correct", "k.lqk"));
   EXPECT_EQ(err.Text(), expected + "\n");
   EXPECT_EQ(expected.find('\r'), std::string::npos);
+  EXPECT_EQ(expected.find('\n'), std::string::npos);
+  EXPECT_NE(expected.find("k.lqk"), std::string::npos);
   EXPECT_EQ(ui.shown_keys, std::vector<std::string>{"Keyfile_passphrase_not_correct"});
   EXPECT_EQ(ui.errors_shown, 1);
 }

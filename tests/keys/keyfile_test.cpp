@@ -491,7 +491,7 @@ TEST(Keyfile, ASecondSaveWritesTheSameBytes) {
   EXPECT_EQ(ReadFile(full.path), first);
   ASSERT_EQ(SaveKeyfile(s.kf, full.path), 0);
   EXPECT_EQ(ReadFile(full.path), first);
-  EXPECT_EQ(full.dir.Names().size(), 1u);
+  EXPECT_EQ(full.dir.DataNames().size(), 1u);
 }
 
 TEST(Keyfile, AFailedSaveAtAnyPointLeavesTheOldKeyfileWhole) {
@@ -523,7 +523,7 @@ TEST(Keyfile, AFailedSaveAtAnyPointLeavesTheOldKeyfileWhole) {
       ASSERT_EQ(check.Open(path, "old pass"), kKeyfileOpened) << budget;
       EXPECT_EQ(check.SortedKeyNames(), (std::vector<std::string>{"k1", "k2"})) << budget;
     }
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"Keyfile.lqk"}) << budget;
+    EXPECT_EQ(dir.DataNames(), std::vector<std::string>{"Keyfile.lqk"}) << budget;
   }
   EXPECT_TRUE(saved);
 
@@ -577,7 +577,7 @@ TEST(Keyfile, ACreateWhoseWriteFailsKeepsTheKeyfileInMemory) {
   EXPECT_EQ(s.ui.MessageKeys(),
             (std::vector<std::string>{"Error_DiskFull", "Keyfile_write-error"}));
   EXPECT_EQ(s.ui.LastBox().text, "There was an error while writing to keyfile:\r\n" + path);
-  EXPECT_TRUE(dir.Names().empty());
+  EXPECT_TRUE(dir.DataNames().empty());
   // The keyfile lives on in memory and can still take keys.
   EXPECT_TRUE(s.kf.open);
   s.AddKey("k");

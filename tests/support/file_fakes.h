@@ -33,6 +33,16 @@ class TempDir {
     }
     return names;
   }
+  // The names without the lock files that guard shared files (they stay on purpose).
+  std::vector<std::string> DataNames() const {
+    std::vector<std::string> names;
+    for (std::string& name : Names()) {
+      if (name.size() < 5 || name.compare(name.size() - 5, 5, ".lock") != 0) {
+        names.push_back(std::move(name));
+      }
+    }
+    return names;
+  }
 
  private:
   std::filesystem::path path_;

@@ -118,7 +118,10 @@ std::string RecordingUi::AskText(std::string_view prompt, std::string_view initi
   return t;
 }
 
-void RecordingUi::ShowWaitScreen(std::string_view text) { Record("ShowWaitScreen", text); }
+void RecordingUi::ShowWaitScreen(std::string_view text) {
+  Record("ShowWaitScreen", text);
+  if (on_wait_screen) on_wait_screen();
+}
 void RecordingUi::HideWaitScreen() { Record("HideWaitScreen", ""); }
 
 std::vector<std::string> RecordingUi::ChooseFiles(const FileChooserRequest& request) {

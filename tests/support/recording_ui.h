@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ class RecordingUi : public Ui {
   std::deque<std::string> texts;
   std::deque<std::vector<std::string>> chosen_files;
   std::deque<std::string> chosen_folders;
+  // Run when the wait screen is shown, to act as another program in the middle of an operation.
+  std::function<void()> on_wait_screen;
 
   std::vector<UiCall> calls;
   std::vector<MessageBoxRequest> boxes;
