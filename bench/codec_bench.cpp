@@ -258,7 +258,7 @@ BENCHMARK(BM_LzssDecompress)->Unit(benchmark::kMillisecond);
 class BenchUi final : public lq::Ui {
  public:
   int ShowMessageBox(const lq::MessageBoxRequest&) override { return lq::kIdOk; }
-  lq::OverwriteReply ConfirmOverwrite(std::string_view, std::string_view) override { return {}; }
+  lq::OverwriteReply ConfirmOverwrite(const lq::OverwriteRequest&) override { return {}; }
   std::string AskPassphrase(std::string_view) override { return lq::kPassphraseCancelled; }
   lq::ChangePassphraseReply AskChangePassphrase(const lq::ChangePassphraseRequest&) override {
     return {};

@@ -33,7 +33,7 @@ class QuietUi : public lq::Ui {
     std::fprintf(stderr, "box: %s\n", r.key.c_str());
     return (r.style & lq::mb::kButtonMask) >= lq::mb::kYesNoCancel ? lq::kIdYes : lq::kIdOk;
   }
-  lq::OverwriteReply ConfirmOverwrite(std::string_view, std::string_view) override {
+  lq::OverwriteReply ConfirmOverwrite(const lq::OverwriteRequest&) override {
     return {lq::OverwriteChoice::kYesToAll, true};
   }
   std::string AskPassphrase(std::string_view) override { return "bench"; }

@@ -41,7 +41,7 @@ class QuietUi : public lq::Ui {
     ++boxes;
     return lq::kIdOk;
   }
-  lq::OverwriteReply ConfirmOverwrite(std::string_view, std::string_view) override { return {}; }
+  lq::OverwriteReply ConfirmOverwrite(const lq::OverwriteRequest&) override { return {}; }
   std::string AskPassphrase(std::string_view) override { return lq::kPassphraseCancelled; }
   lq::ChangePassphraseReply AskChangePassphrase(const lq::ChangePassphraseRequest&) override {
     return {};
