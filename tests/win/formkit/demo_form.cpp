@@ -129,6 +129,9 @@ void PicturesPage() {
   FK_SETLAYER(kForm, 4);
   FK_LABEL(kForm, 410, "Icon, picture and image buttons", 3, 5.8, 31, 1.3, "");
   FK_ICON(kForm, kIcon, "$DEMOICON", 3, 7.5, 8, 4, "");
+  // The system's own icons, as the overwrite and export dialogs show them.
+  FK_ICON(kForm, 412, "*QUESTION", 3, 12.3, 4.5, 4, "");
+  FK_ICON(kForm, 413, "*INFORMATION", 7.5, 12.3, 4.5, 4, "");
   FK_PICTURE(kForm, kPicture, "Graphics\\demo_picture.bmp{S}", 13, 7.5, 20, 9, "E");
   FK_IBUTTON(kForm, kIconButton, "$DEMOICON", 3, 18, 9, 3.4, "");
   FK_SETTOOLTIP(kForm, kIconButton, "An image button with an icon");

@@ -761,6 +761,16 @@ TEST(FormkitText, SecretsLeaveNoCopiesBehind) {
       middle[i] = secret[24 + i];
       wide_middle[i] = static_cast<wchar_t>(secret[24 + i]);
     }
+    {
+      // The scan sees a copy left in the heap, freed or not.
+      std::string left(secret, 71);
+      std::wstring wide_left(left.begin(), left.end());
+      EXPECT_TRUE(InCrtHeap(middle, sizeof(middle)));
+      EXPECT_TRUE(InCrtHeap(wide_middle, sizeof(wide_middle)));
+      fk_detail::WipeString(left);
+      wide_left.assign(wide_left.size(), L'\0');
+    }
+    EXPECT_FALSE(InCrtHeap(middle, sizeof(middle)));
     for (int id : {1, 2}) {
       ASSERT_TRUE(FK_SETTEXT("PASSPHRASE", id, secret));
       char back[80];

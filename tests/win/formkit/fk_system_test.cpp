@@ -62,31 +62,42 @@ TEST(FormkitSystem, AMissingHelpFileOpensNothing) {
 // dialog's own message loop.
 std::wstring g_answer;
 
+// The file dialog: a visible dialog with the file-name field (control 1148: edt1 in the classic
+// dialog, the combo box cmb13 holding an edit child in the explorer one).
 BOOL CALLBACK FindDialog(HWND h, LPARAM out) {
   wchar_t cls[16] = {};
   GetClassNameW(h, cls, 16);
-  if (std::wstring(cls) == L"#32770" && IsWindowVisible(h)) {
+  if (std::wstring(cls) == L"#32770" && IsWindowVisible(h) && GetDlgItem(h, 1148)) {
     *reinterpret_cast<HWND*>(out) = h;
     return FALSE;
   }
   return TRUE;
 }
 
-void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+// Answers on every tick until the dialog is gone: a loaded machine may show the dialog before
+// it takes input, and an answer given too early is lost.
+void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = nullptr;
   EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
-  if (!dialog) return;
-  KillTimer(nullptr, timer);
+  if (!dialog || !IsWindowEnabled(dialog)) return;
   if (g_answer.empty()) {
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     return;
   }
-  // The file-name field is control 1148 (edt1) in the classic and explorer dialogs; the
-  // combo box 1148 (cmb13) holds an edit child in the explorer one.
   HWND name = GetDlgItem(dialog, 1148);
   HWND edit = FindWindowExW(name, nullptr, L"Edit", nullptr);
   SetWindowTextW(edit ? edit : name, g_answer.c_str());
   PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+// Runs a dialog call with the answer given from a timer inside the dialog's own loop.
+template <typename F>
+std::string Answered(const std::wstring& answer, F call) {
+  g_answer = answer;
+  UINT_PTR timer = SetTimer(nullptr, 0, 300, AnswerDialog);
+  std::string result = call();
+  KillTimer(nullptr, timer);
+  return result;
 }
 
 std::string TempFolder() {
@@ -106,28 +117,36 @@ TEST(FormkitSystem, MultiSelectOpenReturnsFolderAndNames) {
   }
   RunToolkit([dir] {
     ASSERT_TRUE(MakeForm("MAIN", [] {}));
-    g_answer = L"\"fk-open-a.txt\" \"fk-open-b.txt\"";
-    SetTimer(nullptr, 0, 300, AnswerDialog);
-    std::string chosen =
-        FK_OPENFILE("MAIN", "Select files to include", "Text Files|*.txt|All files|*.*",
-                    dir.c_str(), FK_OF_MULTISELECT);
-    EXPECT_EQ(chosen, dir + "|fk-open-a.txt|fk-open-b.txt");
+    EXPECT_EQ(Answered(L"\"fk-open-a.txt\" \"fk-open-b.txt\"",
+                       [&] {
+                         return FK_OPENFILE("MAIN", "Select files to include",
+                                            "Text Files|*.txt|All files|*.*", dir.c_str(),
+                                            FK_OF_MULTISELECT);
+                       }),
+              dir + "|fk-open-a.txt|fk-open-b.txt");
     // One name in multi-select mode comes as folder and name too.
-    g_answer = L"fk-open-b.txt";
-    SetTimer(nullptr, 0, 300, AnswerDialog);
-    EXPECT_EQ(FK_OPENFILE("MAIN", "One file", "Text Files|*.txt", dir.c_str(), FK_OF_MULTISELECT),
+    EXPECT_EQ(Answered(L"fk-open-b.txt",
+                       [&] {
+                         return FK_OPENFILE("MAIN", "One file", "Text Files|*.txt", dir.c_str(),
+                                            FK_OF_MULTISELECT);
+                       }),
               dir + "|fk-open-b.txt");
-    g_answer = L"fk-open-a.txt";
-    SetTimer(nullptr, 0, 300, AnswerDialog);
-    EXPECT_EQ(FK_OPENFILE("MAIN", "One file", "Text Files|*.txt", dir.c_str(), 0),
+    EXPECT_EQ(Answered(L"fk-open-a.txt",
+                       [&] {
+                         return FK_OPENFILE("MAIN", "One file", "Text Files|*.txt", dir.c_str(), 0);
+                       }),
               dir + "\\fk-open-a.txt");
     // Cancel gives an empty answer; so does a save dialog that is cancelled.
-    g_answer.clear();
-    SetTimer(nullptr, 0, 300, AnswerDialog);
-    EXPECT_EQ(FK_OPENFILE("MAIN", "Cancel me", "Text Files|*.txt", dir.c_str(), 0), "");
-    SetTimer(nullptr, 0, 300, AnswerDialog);
-    EXPECT_EQ(FK_SAVEFILE("MAIN", "Select name to save logtext", "Text Files|*.txt", dir.c_str(),
-                          "LogText.txt", "txt"),
+    EXPECT_EQ(
+        Answered(
+            L"",
+            [&] { return FK_OPENFILE("MAIN", "Cancel me", "Text Files|*.txt", dir.c_str(), 0); }),
+        "");
+    EXPECT_EQ(Answered(L"",
+                       [&] {
+                         return FK_SAVEFILE("MAIN", "Select name to save logtext",
+                                            "Text Files|*.txt", dir.c_str(), "LogText.txt", "txt");
+                       }),
               "");
   });
   std::remove((dir + "\\fk-open-a.txt").c_str());
@@ -138,10 +157,11 @@ TEST(FormkitSystem, SaveDialogAddsTheDefaultExtension) {
   std::string dir = TempFolder();
   RunToolkit([dir] {
     ASSERT_TRUE(MakeForm("MAIN", [] {}));
-    g_answer = L"fk-saved-log";
-    SetTimer(nullptr, 0, 300, AnswerDialog);
-    EXPECT_EQ(FK_SAVEFILE("MAIN", "Select name to save logtext", "Text Files|*.txt", dir.c_str(),
-                          "LogText.txt", "txt"),
+    EXPECT_EQ(Answered(L"fk-saved-log",
+                       [&] {
+                         return FK_SAVEFILE("MAIN", "Select name to save logtext",
+                                            "Text Files|*.txt", dir.c_str(), "LogText.txt", "txt");
+                       }),
               dir + "\\fk-saved-log.txt");
   });
 }
@@ -179,15 +199,19 @@ TEST(FormkitSystem, SaveDialogAsksBeforeReplacingOnlyWhenTheCallerWantsIt) {
     UINT_PTR watch = SetTimer(nullptr, 0, 100, AnswerQuestion);
     // The program asks its own question ("EnDec_FileExists"): the dialog must not.
     g_asked = false;
-    g_answer = L"fk-existing.lqe";
-    SetTimer(nullptr, 0, 300, AnswerDialog);
-    EXPECT_EQ(FK_SAVEFILE("MAIN", "Save as file", "Packet files|*.lqe", dir.c_str(), "", "lqe"),
+    EXPECT_EQ(Answered(L"fk-existing.lqe",
+                       [&] {
+                         return FK_SAVEFILE("MAIN", "Save as file", "Packet files|*.lqe",
+                                            dir.c_str(), "", "lqe");
+                       }),
               existing);
     EXPECT_FALSE(g_asked);
     g_asked = false;
-    SetTimer(nullptr, 0, 300, AnswerDialog);
-    EXPECT_EQ(FK_SAVEFILE("MAIN", "Save as file", "Packet files|*.lqe", dir.c_str(), "", "lqe",
-                          FK_SF_ASKREPLACE),
+    EXPECT_EQ(Answered(L"fk-existing.lqe",
+                       [&] {
+                         return FK_SAVEFILE("MAIN", "Save as file", "Packet files|*.lqe",
+                                            dir.c_str(), "", "lqe", FK_SF_ASKREPLACE);
+                       }),
               existing);
     EXPECT_TRUE(g_asked);
     KillTimer(nullptr, watch);
@@ -199,13 +223,17 @@ TEST(FormkitSystem, SaveDialogAsksBeforeReplacingOnlyWhenTheCallerWantsIt) {
 struct Holder {
   DWORD hold_ms = 0;
   HANDLE opened = nullptr;
+  bool ok = false;
 };
 
 DWORD WINAPI HoldClipboard(void* arg) {
   auto* holder = static_cast<Holder*>(arg);
   HWND window = CreateWindowExW(0, L"STATIC", L"holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 nullptr, nullptr);
-  BOOL ok = OpenClipboard(window);
+  // The system itself may read a new clipboard text for a moment: try until it is free.
+  BOOL ok = FALSE;
+  for (int i = 0; i < 200 && !(ok = OpenClipboard(window)); ++i) Sleep(10);
+  holder->ok = ok != 0;
   SetEvent(holder->opened);
   if (ok) {
     Sleep(holder->hold_ms);
@@ -215,10 +243,19 @@ DWORD WINAPI HoldClipboard(void* arg) {
   return ok ? 0 : 1;
 }
 
+// Waits for a handle while this thread's windows keep answering: the system may ask the
+// clipboard's owner (a toolkit window of this thread) about its data meanwhile.
+void WaitPumping(HANDLE handle) {
+  DWORD start = GetTickCount();
+  while (WaitForSingleObject(handle, 10) == WAIT_TIMEOUT && GetTickCount() - start < 10000) {
+    fktest::Pump();
+  }
+}
+
 HANDLE StartHolder(Holder* holder) {
   holder->opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HANDLE thread = CreateThread(nullptr, 0, HoldClipboard, holder, 0, nullptr);
-  WaitForSingleObject(holder->opened, 5000);
+  WaitPumping(holder->opened);
   return thread;
 }
 
@@ -228,12 +265,13 @@ TEST(FormkitSystem, ClipboardSetWaitsWhileAnotherProgramHoldsIt) {
     Holder brief;
     brief.hold_ms = 300;
     HANDLE thread = StartHolder(&brief);
+    ASSERT_TRUE(brief.ok);
     DWORD start = GetTickCount();
     EXPECT_TRUE(FK_SETCLIPBOARD("-----BEGIN PACKET-----")) << FK_GETLASTERROR();
     DWORD waited = GetTickCount() - start;
     EXPECT_GE(waited, 200u);
     EXPECT_LT(waited, 1000u);
-    WaitForSingleObject(thread, 5000);
+    WaitPumping(thread);
     CloseHandle(thread);
     EXPECT_EQ(FK_GETCLIPBOARD(), "-----BEGIN PACKET-----");
     // The text has an owner: a window of this program (the toolkit's own).
@@ -245,13 +283,14 @@ TEST(FormkitSystem, ClipboardSetWaitsWhileAnotherProgramHoldsIt) {
     Holder long_one;
     long_one.hold_ms = 2500;
     thread = StartHolder(&long_one);
+    ASSERT_TRUE(long_one.ok);
     start = GetTickCount();
     EXPECT_FALSE(FK_SETCLIPBOARD("after"));
     waited = GetTickCount() - start;
     EXPECT_EQ(FK_GETLASTERROR(), "the clipboard is in use by another program");
     EXPECT_GE(waited, 900u);
     EXPECT_LT(waited, 2400u);
-    WaitForSingleObject(thread, 5000);
+    WaitPumping(thread);
     CloseHandle(thread);
     EXPECT_EQ(FK_GETCLIPBOARD(), "-----BEGIN PACKET-----");
   });
