@@ -457,8 +457,11 @@ TEST(LqdeskLooks, EveryDialogIsDrawn) {
     desk.ui.ShowWaitScreen(
         "\r\nInitializing the random number generator.\r\nThis is only necessary when creating "
         "a new keyfile.\r\nJust a moment please...");
-    Sleep(1500);
-    FK_DOEVENTS();
+    // The work behind a wait screen lets events run now and then, as the generator's set-up does.
+    for (DWORD end = GetTickCount() + 2000; static_cast<int>(end - GetTickCount()) > 0;) {
+      FK_DOEVENTS();
+      Sleep(10);
+    }
     desk.ui.HideWaitScreen();
   };
   std::vector<std::string> blank;
