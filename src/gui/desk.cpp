@@ -18,11 +18,24 @@ namespace {
 Desk* g_desk = nullptr;
 
 // Every top-level form the program may show; hiding all windows walks this list.
-constexpr std::array<const char*, 18> kTopLevelForms = {
-    "MAIN",     "POPUP",      "KEYMANAGER", "SETTINGS",   "PASSPHRASE",  "CHANGEPASSP",
-    "CALCPUBKEY", "STRINGENTRY", "OVERWRITE", "EXPORT",    "IMPORT",      "SELFEXTR",
-    "WAITSCREEN", "STICKYFORM", "SEEXE",      "MAIN_TAB1_TOOLBARFORM", "MAIN_TAB2_TOOLBARFORM",
-    "WAITCALC"};
+constexpr std::array<const char*, 18> kTopLevelForms = {"MAIN",
+                                                        "POPUP",
+                                                        "KEYMANAGER",
+                                                        "SETTINGS",
+                                                        "PASSPHRASE",
+                                                        "CHANGEPASSP",
+                                                        "CALCPUBKEY",
+                                                        "STRINGENTRY",
+                                                        "OVERWRITE",
+                                                        "EXPORT",
+                                                        "IMPORT",
+                                                        "SELFEXTR",
+                                                        "WAITSCREEN",
+                                                        "STICKYFORM",
+                                                        "SEEXE",
+                                                        "MAIN_TAB1_TOOLBARFORM",
+                                                        "MAIN_TAB2_TOOLBARFORM",
+                                                        "WAITCALC"};
 
 void FK_CALLBACK MainProc() {
   if (g_desk) g_desk->AppStart();
@@ -76,11 +89,12 @@ void Desk::AppStart() {
   // The hidden helper form that owns the sticky form and other helper windows.
   FK_FORM(kDummyForm, "", "Dummy", 0, 0, 10, 3, "N");
 
-  program_folder_ = WithSeparator(options.program_folder.empty() ? FK_GETAPPPATHNAME()
-                                                                 : options.program_folder);
+  program_folder_ =
+      WithSeparator(options.program_folder.empty() ? FK_GETAPPPATHNAME() : options.program_folder);
   SetCurrentDirectoryW(WideFromUtf8(program_folder_).c_str());
 
-  for (const FontSlot& font : FontSlots()) FK_DEFFONT(font.number, font.face, font.points, font.props);
+  for (const FontSlot& font : FontSlots())
+    FK_DEFFONT(font.number, font.face, font.points, font.props);
 
   session.env.program_folder = program_folder_;
   session.env.command_line = options.command_line;
@@ -108,8 +122,7 @@ void Desk::CreateForm(const std::string& form) {
   }
 }
 
-void Desk::DispatchEvent(const std::string& form, int id, int code, intptr_t value,
-                         int* cancel) {
+void Desk::DispatchEvent(const std::string& form, int id, int code, intptr_t value, int* cancel) {
   session.inactivity.OnEvent(code);
   if (form == kMainForm) {
     main.OnEvent(id, code, value, cancel);

@@ -20,8 +20,8 @@ constexpr char kPages[] =
     "Editor|Included files|Immediate en/decryption|Decryption history|Logtext";
 constexpr int kHistoryImages = 1;  // image list number of the history tree
 
-int FK_CALLBACK MainMessageHook(const char*, int, FK_HWND, unsigned msg, FK_WPARAM wp,
-                                FK_LPARAM lp, FK_LRESULT* result) {
+int FK_CALLBACK MainMessageHook(const char*, int, FK_HWND, unsigned msg, FK_WPARAM wp, FK_LPARAM lp,
+                                FK_LRESULT* result) {
   Desk* desk = CurrentDesk();
   return desk ? desk->main.OnMessage(msg, wp, lp, result) : 0;
 }
@@ -90,19 +90,22 @@ void MainForm::Design() {
   FK_LISTBOX(kMainForm, kIncludedFiles, "", 1, 2.2, 97, 24, "MVH");
   FK_LABEL(kMainForm, kIncludedCount, "0 files included", 1, 26.6, 60, 1.2, "");
   FK_SETLAYER(kMainForm, 3);
-  FK_LABEL(kMainForm, kDropText, "Drop files here for immediate encryption or decryption.", 1,
-           10, 97, 1.4, "C");
-  FK_LABEL(kMainForm, kDropNote, "The text in the edit window is NOT included in the encrypted file.",
-           1, 12.5, 97, 1.4, "C");
+  FK_LABEL(kMainForm, kDropText, "Drop files here for immediate encryption or decryption.", 1, 10,
+           97, 1.4, "C");
+  FK_LABEL(kMainForm, kDropNote,
+           "The text in the edit window is NOT included in the encrypted file.", 1, 12.5, 97, 1.4,
+           "C");
   FK_SETLAYER(kMainForm, 4);
   FK_TREEVIEW(kMainForm, kHistory, 1, 2.2, 97, 24, "");
   // The history's texts are short; the tree's own tooltip window, an owned top-most popup,
   // would also keep the main window from being put on top under Wine.
-  if (HWND tip = reinterpret_cast<HWND>(FK_SENDMESSAGE(kMainForm, kHistory, TVM_GETTOOLTIPS, 0, 0))) {
+  if (HWND tip =
+          reinterpret_cast<HWND>(FK_SENDMESSAGE(kMainForm, kHistory, TVM_GETTOOLTIPS, 0, 0))) {
     FK_SENDMESSAGE(kMainForm, kHistory, TVM_SETTOOLTIPS, 0, 0);
     DestroyWindow(tip);
   }
-  FK_LABEL(kMainForm, kHistoryHint, "Select an item and use right mouse click", 1, 26.6, 60, 1.2, "");
+  FK_LABEL(kMainForm, kHistoryHint, "Select an item and use right mouse click", 1, 26.6, 60, 1.2,
+           "");
   FK_SETLAYER(kMainForm, 5);
   FK_LISTBOX(kMainForm, kLog, "", 1, 2.2, 97, 25.8, "VH");
   FK_SETLAYER(kMainForm, 0);
@@ -130,8 +133,8 @@ void MainForm::Layout() {
   double bar_w = 0, bar_h = 0;
   FK_GETSIZEC(kMainForm, kStatusBar, &bar_w, &bar_h);
   if (bar_h <= 0) bar_h = 1.4;
-  const double bottom = h - bar_h;       // top of the status bar
-  const double line_y = bottom - 1.6;    // mode label and status text
+  const double bottom = h - bar_h;     // top of the status bar
+  const double line_y = bottom - 1.6;  // mode label and status text
   const double tab_h = line_y - 0.6;
   FK_RESIZEC(kMainForm, kTabs, 0.5, 0.4, w - 1, tab_h);
   const double inner_w = w - 3, inner_top = 2.2, inner_h = tab_h - 2.4;
@@ -252,13 +255,13 @@ void MainForm::OnEvent(int id, int code, intptr_t value, int* cancel) {
       switch (OnHotkeyMessage(s, static_cast<uintptr_t>(value), IsWindowVisible(hwnd) != 0)) {
         case HotkeyOutcome::kEncrypt:
           SessionLogLine(s, "");
-          SessionLogLine(s, "=== Hotkey pressed: Encrypt as text at " + TimeStampText(s.Now()) +
-                                " ===");
+          SessionLogLine(
+              s, "=== Hotkey pressed: Encrypt as text at " + TimeStampText(s.Now()) + " ===");
           break;
         case HotkeyOutcome::kDecrypt:
           SessionLogLine(s, "");
-          SessionLogLine(s, "=== Hotkey pressed: decrypting text at " + TimeStampText(s.Now()) +
-                                " ===");
+          SessionLogLine(
+              s, "=== Hotkey pressed: decrypting text at " + TimeStampText(s.Now()) + " ===");
           break;
         case HotkeyOutcome::kHideAll:
           desk_.HideAllWindows();

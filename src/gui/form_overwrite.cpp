@@ -93,11 +93,20 @@ void OverwriteForm::OnEvent(int id, int code, intptr_t value, int* cancel) {
   if (code != FK_EV_CLICK) return;
   OverwriteChoice choice;
   switch (id) {
-    case kYes: choice = OverwriteChoice::kYes; break;
-    case kYesToAll: choice = OverwriteChoice::kYesToAll; break;
-    case kNo: choice = OverwriteChoice::kNo; break;
-    case kNoToAll: choice = OverwriteChoice::kNoToAll; break;
-    default: return;
+    case kYes:
+      choice = OverwriteChoice::kYes;
+      break;
+    case kYesToAll:
+      choice = OverwriteChoice::kYesToAll;
+      break;
+    case kNo:
+      choice = OverwriteChoice::kNo;
+      break;
+    case kNoToAll:
+      choice = OverwriteChoice::kNoToAll;
+      break;
+    default:
+      return;
   }
   reply_ = OverwriteReply{choice, FK_GETCHECK(kOverwriteForm, kRemember) != 0};
   answered_ = true;

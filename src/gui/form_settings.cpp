@@ -41,15 +41,15 @@ struct Place {
   double x, y, w, h;
 };
 constexpr Place kPlaces[] = {
-    {id::kKeepOnTop, 3, 4.0, 58, 1.4},        {id::kPopupOnHover, 3, 5.6, 58, 1.4},
-    {id::kMinimiseOnClick, 3, 7.2, 58, 1.4},  {id::kShowOnDecrypt, 3, 8.8, 58, 1.4},
-    {id::kAutoHide, 3, 13.2, 38, 1.4},        {id::kAutoHideTime, 42, 13.0, 9, 1.6},
-    {id::kAutoClose, 3, 15.4, 38, 1.4},       {id::kAutoCloseTime, 42, 15.2, 9, 1.6},
-    {id::kEncryptHotkey, 31, 4.6, 28, 1.6},   {id::kDecryptHotkey, 31, 7.0, 28, 1.6},
-    {id::kUnhideHotkey, 31, 9.4, 28, 1.6},    {id::kNeverCompress, 3, 3.6, 50, 1.4},
-    {id::kStoreFolder, 3, 4.8, 60, 1.5},      {id::kStorePlaintext, 3, 8.4, 50, 1.4},
-    {id::kRecursive, 3, 10.2, 50, 1.4},       {id::kEmailDriver, 25, 4.4, 51, 10},
-    {id::kToSeparator, 3, 12.6, 5, 1.5},      {id::kInsertAsText, 3, 16.2, 74, 1.4},
+    {id::kKeepOnTop, 3, 4.0, 58, 1.4},       {id::kPopupOnHover, 3, 5.6, 58, 1.4},
+    {id::kMinimiseOnClick, 3, 7.2, 58, 1.4}, {id::kShowOnDecrypt, 3, 8.8, 58, 1.4},
+    {id::kAutoHide, 3, 13.2, 38, 1.4},       {id::kAutoHideTime, 42, 13.0, 9, 1.6},
+    {id::kAutoClose, 3, 15.4, 38, 1.4},      {id::kAutoCloseTime, 42, 15.2, 9, 1.6},
+    {id::kEncryptHotkey, 31, 4.6, 28, 1.6},  {id::kDecryptHotkey, 31, 7.0, 28, 1.6},
+    {id::kUnhideHotkey, 31, 9.4, 28, 1.6},   {id::kNeverCompress, 3, 3.6, 50, 1.4},
+    {id::kStoreFolder, 3, 4.8, 60, 1.5},     {id::kStorePlaintext, 3, 8.4, 50, 1.4},
+    {id::kRecursive, 3, 10.2, 50, 1.4},      {id::kEmailDriver, 25, 4.4, 51, 10},
+    {id::kToSeparator, 3, 12.6, 5, 1.5},     {id::kInsertAsText, 3, 16.2, 74, 1.4},
     {id::kAttachAsFile, 3, 17.8, 74, 1.4},
 };
 
@@ -93,9 +93,12 @@ HotkeyAction ActionOfStoreButton(int control_id) {
 
 int HotkeyControlOf(HotkeyAction action) {
   switch (action) {
-    case HotkeyAction::kEncrypt: return id::kEncryptHotkey;
-    case HotkeyAction::kDecrypt: return id::kDecryptHotkey;
-    case HotkeyAction::kUnhide: return id::kUnhideHotkey;
+    case HotkeyAction::kEncrypt:
+      return id::kEncryptHotkey;
+    case HotkeyAction::kDecrypt:
+      return id::kDecryptHotkey;
+    case HotkeyAction::kUnhide:
+      return id::kUnhideHotkey;
   }
   return id::kEncryptHotkey;
 }
@@ -135,9 +138,8 @@ void SettingsForm::Design() {
   FK_BUTTON(kForm, id::kUnhideStore, "Store hotkey", 62.5, 9.3, 13, 1.8, "");
   // Page 4: Decryption.
   FK_SETLAYER(kForm, PageOf(SettingsTab::kDecryption));
-  FK_FRAME(kForm, kFrameFolder,
-           "Directory to store files that were included in decrypted packets", 1.5, 2.4, 76, 4.4,
-           "");
+  FK_FRAME(kForm, kFrameFolder, "Directory to store files that were included in decrypted packets",
+           1.5, 2.4, 76, 4.4, "");
   FK_BUTTON(kForm, id::kSelectFolder, "Select D&ir.", 64, 4.65, 12, 1.8, "");
   // Page 5: E-mail.
   FK_SETLAYER(kForm, PageOf(SettingsTab::kEmail));
@@ -150,8 +152,8 @@ void SettingsForm::Design() {
   FK_LABEL(kForm, kSeparatorLabel,
            ": Separation character between 'To' - e-mail addresses in new mail", 8.5, 12.75, 67,
            1.2, "");
-  FK_LABEL(kForm, kSendAsLabel, "When sending an encrypted and/or signed packet as mail:", 3,
-           14.8, 58, 1.2, "");
+  FK_LABEL(kForm, kSendAsLabel, "When sending an encrypted and/or signed packet as mail:", 3, 14.8,
+           58, 1.2, "");
 
   // The settings' own controls, from the table.
   for (const SettingInfo& row : SettingsTable()) {
@@ -180,8 +182,9 @@ void SettingsForm::Design() {
         FK_RADIO(kForm, row.control_id, row.caption, p->x, p->y, p->w, p->h, "G");
         const Place* q = PlaceOf(row.second_id);
         if (q) {
-          const char* second = "&9 - attach the packet as a file to the mail (if current e-mail "
-                               "driver allows this)";
+          const char* second =
+              "&9 - attach the packet as a file to the mail (if current e-mail "
+              "driver allows this)";
           FK_RADIO(kForm, row.second_id, second, q->x, q->y, q->w, q->h, "");
         }
         break;
@@ -198,9 +201,9 @@ void SettingsForm::Design() {
   FK_BUTTON(kForm, id::kExit, "E&xit", 67.5, 22.2, 11.5, 1.8, "A");
 
   // The e-mail drivers come with the mail layer; until then their controls are shown, inactive.
-  for (int c : {id::kEmailDriver, id::kEditDriver, id::kDeleteDriver, id::kTestDriver,
-                id::kToSeparator, id::kInsertAsText, id::kAttachAsFile, kDriverLabel,
-                kSeparatorLabel, kSendAsLabel}) {
+  for (int c :
+       {id::kEmailDriver, id::kEditDriver, id::kDeleteDriver, id::kTestDriver, id::kToSeparator,
+        id::kInsertAsText, id::kAttachAsFile, kDriverLabel, kSeparatorLabel, kSendAsLabel}) {
     FK_DISABLEC(kForm, c);
   }
 }

@@ -22,8 +22,8 @@ void WaitScreen::Show(std::string_view text) {
     FK_SETTEXT(kWaitScreenForm, kText, text_.c_str());
   } else {
     const bool main_exists = FK_FORMEXISTS(kMainForm) != 0;
-    FK_FORM(kWaitScreenForm, main_exists ? kMainForm : "", "Lockquill V1.0 - Please wait", -1,
-            -1, 60, 6, "CDT");
+    FK_FORM(kWaitScreenForm, main_exists ? kMainForm : "", "Lockquill V1.0 - Please wait", -1, -1,
+            60, 6, "CDT");
   }
   FK_SHOWFORM(kWaitScreenForm, FK_SHOW_NORMAL);
   FK_REDRAWFORM(kWaitScreenForm);

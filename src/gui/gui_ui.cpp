@@ -101,7 +101,8 @@ int GuiUi::AddHistoryEntry(std::string_view tree_text, std::string_view kept_tex
     image = 3;
   }
   FK_ITEM parent_item = HistoryItem(parent);
-  FK_ITEM item = FK_ADDTVITEM(kMainForm, main_ctl::kHistory, parent_item, text.c_str(), image, image);
+  FK_ITEM item =
+      FK_ADDTVITEM(kMainForm, main_ctl::kHistory, parent_item, text.c_str(), image, image);
   if (item == 0) return 0;
   if (parent_item != 0) FK_TVEXPAND(kMainForm, main_ctl::kHistory, parent_item);
   history_items_.push_back(item);
@@ -148,9 +149,9 @@ std::vector<std::string> GuiUi::ChooseFiles(const FileChooserRequest& request) {
       ext = ext.substr(0, ext.find_first_of("|;"));
       if (ext == "*") ext.clear();
     }
-    std::string path = FK_SAVEFILE(owner, request.title.c_str(), request.filter.c_str(),
-                                   request.initial_folder.c_str(), request.default_name.c_str(),
-                                   ext.c_str());
+    std::string path =
+        FK_SAVEFILE(owner, request.title.c_str(), request.filter.c_str(),
+                    request.initial_folder.c_str(), request.default_name.c_str(), ext.c_str());
     if (!path.empty()) files.push_back(path);
     return files;
   }

@@ -28,8 +28,7 @@ class GuiUi final : public Ui {
   void UpdateProgress(long position, long maximum) override;
   void HideProgress() override;
   void SetSummary(std::string_view text) override;
-  int AddHistoryEntry(std::string_view tree_text, std::string_view kept_text,
-                      int parent) override;
+  int AddHistoryEntry(std::string_view tree_text, std::string_view kept_text, int parent) override;
 
   OverwriteReply ConfirmOverwrite(const OverwriteRequest& request) override;
   std::string AskPassphrase(std::string_view prompt) override;

@@ -131,15 +131,16 @@ void RunWithDriver(const lq::gui::DeskOptions& options, const std::function<void
 std::string FreshFolder(const std::string& name) {
   wchar_t tmp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, tmp);
-  std::string folder = lq::Utf8FromWide(tmp) + "lqdesk-" + name + "-" +
-                       std::to_string(GetCurrentProcessId()) + "\\";
+  std::string folder =
+      lq::Utf8FromWide(tmp) + "lqdesk-" + name + "-" + std::to_string(GetCurrentProcessId()) + "\\";
   std::wstring wide = lq::WideFromUtf8(folder);
   // Start empty: remove what an earlier run left.
   WIN32_FIND_DATAW fd;
   HANDLE h = FindFirstFileW((wide + L"*").c_str(), &fd);
   if (h != INVALID_HANDLE_VALUE) {
     do {
-      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((wide + fd.cFileName).c_str());
+      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        DeleteFileW((wide + fd.cFileName).c_str());
     } while (FindNextFileW(h, &fd));
     FindClose(h);
   }

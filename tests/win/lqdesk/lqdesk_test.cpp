@@ -506,7 +506,8 @@ TEST(LqdeskLooks, EveryDialogIsDrawn) {
     if (settings) {
       HWND tabs = Control(settings, lq::settings_id::kTabs);
       for (int page = 0; page < 5; ++page) {
-        NMHDR nm{tabs, static_cast<UINT_PTR>(lq::settings_id::kTabs), static_cast<UINT>(TCN_SELCHANGE)};
+        NMHDR nm{tabs, static_cast<UINT_PTR>(lq::settings_id::kTabs),
+                 static_cast<UINT>(TCN_SELCHANGE)};
         SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
         SendMessageW(settings, WM_NOTIFY, lq::settings_id::kTabs, reinterpret_cast<LPARAM>(&nm));
         Picture(settings, ("settings-" + std::to_string(page + 1)).c_str(), blank);
