@@ -53,26 +53,37 @@ BOOL CALLBACK DumpWindow(HWND hwnd, LPARAM) {
   return TRUE;
 }
 
-// The passphrase form: the toolkit form captioned "Lockquill V1.0" that has a passphrase box.
-HWND WaitPassphraseForm(int timeout_ms = 30000) {
+// A visible toolkit form captioned "Lockquill V1.0" that has both controls; the windows on
+// the screen are listed when none comes.
+HWND WaitFormWith(int first_id, int second_id, int timeout_ms) {
   DWORD end = GetTickCount() + static_cast<DWORD>(timeout_ms);
   while (static_cast<int>(end - GetTickCount()) > 0) {
     HWND form = WaitForm(kMainCaption, 200);
-    if (form && Control(form, pass::kNew) && Control(form, pass::kHide)) return form;
+    if (form && Control(form, first_id) && Control(form, second_id)) return form;
     Sleep(20);
   }
   EnumWindows(DumpWindow, 0);
   return nullptr;
 }
 
+// The passphrase form (it has a passphrase box) and MAIN (tabs and log).
+HWND WaitPassphraseForm(int timeout_ms = 30000) {
+  return WaitFormWith(pass::kNew, pass::kHide, timeout_ms);
+}
 HWND WaitMain(int timeout_ms = 30000) {
-  DWORD end = GetTickCount() + static_cast<DWORD>(timeout_ms);
-  while (static_cast<int>(end - GetTickCount()) > 0) {
-    HWND form = WaitForm(kMainCaption, 200);
-    if (form && Control(form, mainc::kTabs) && Control(form, mainc::kLog)) return form;
-    Sleep(20);
-  }
-  return nullptr;
+  return WaitFormWith(mainc::kTabs, mainc::kLog, timeout_ms);
+}
+
+// Puts a text on the clipboard, as another program would.
+void PutOnClipboard(const std::wstring& text) {
+  if (!OpenClipboard(nullptr)) return;
+  EmptyClipboard();
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  memcpy(GlobalLock(mem), text.c_str(), bytes);
+  GlobalUnlock(mem);
+  SetClipboardData(CF_UNICODETEXT, mem);
+  CloseClipboard();
 }
 
 std::wstring StatusBarText(HWND main) {
@@ -206,15 +217,7 @@ TEST(LqdeskPassphrase, HiddenTypingRefusesWhatWouldRevealOrCorruptTheText) {
     Sleep(200);
     rehidden = Text(edit);
     // Pasting into a box that already holds text is refused with a message.
-    if (OpenClipboard(nullptr)) {
-      EmptyClipboard();
-      const wchar_t kClip[] = L"pasted";
-      HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, sizeof(kClip));
-      memcpy(GlobalLock(mem), kClip, sizeof(kClip));
-      GlobalUnlock(mem);
-      SetClipboardData(CF_UNICODETEXT, mem);
-      CloseClipboard();
-    }
+    PutOnClipboard(L"pasted");
     PostMessageW(edit, WM_PASTE, 0, 0);
     HWND box = WaitMessageBox();
     ASSERT_NE(box, nullptr);
@@ -249,15 +252,7 @@ TEST(LqdeskPassphrase, PastingIntoAnEmptyHiddenBoxTakesTheClipboardText) {
     HWND dlg = WaitPassphraseForm();
     ASSERT_NE(dlg, nullptr);
     HWND edit = Control(dlg, pass::kNew);
-    if (OpenClipboard(nullptr)) {
-      EmptyClipboard();
-      const wchar_t kClip[] = L"pasted words";
-      HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, sizeof(kClip));
-      memcpy(GlobalLock(mem), kClip, sizeof(kClip));
-      GlobalUnlock(mem);
-      SetClipboardData(CF_UNICODETEXT, mem);
-      CloseClipboard();
-    }
+    PutOnClipboard(L"pasted words");
     SendMessageW(edit, WM_PASTE, 0, 0);
     shown = Text(edit);
     Click(dlg, pass::kOk);
