@@ -193,7 +193,6 @@ int CloseSession(Session& session) {
 }
 
 void SessionLogLine(Session& session, std::string_view text) {
-  session.log_lines.emplace_back(text);
   session.ui.LogLine(text);
 }
 

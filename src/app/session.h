@@ -44,6 +44,24 @@ struct SessionEnvironment {
   std::function<bool(const std::string& path)> load_email_driver;
 };
 
+// The e-mail layer as the actions use it; the mail code plugs in here.
+struct MailSeam {
+  // Whether the loaded driver can attach files. Unset: it cannot.
+  std::function<bool()> can_attach_files;
+  // Hands a mail to the mail program (To, subject, body, file list joined by the To separator).
+  // True when a mail was made; false when not (the reason was shown). Unset: the driver is
+  // empty ("EMDriver_EmptyEMailDriver").
+  std::function<bool(const std::string& to, const std::string& subject, const std::string& body,
+                     const std::string& file_list)>
+      create_mail;
+};
+
+// Decrypted text the program put on the clipboard, taken off again when its time is up.
+struct SecretClipboard {
+  std::string text;  // what was put there; empty: nothing pending
+  int remaining_ms = 0;
+};
+
 // What InitSession did, for the GUI (and tests) to act on.
 struct InitReport {
   SettingsLoad settings = SettingsLoad::kNoFile;
@@ -72,10 +90,11 @@ class Session {
   HotkeyIds hotkey_ids;
   Inactivity inactivity;
   ProgressView progress;
-  std::vector<std::string> log_lines;  // the log list's text, for "save log"
-  std::string email_driver_path;       // the loaded driver's file, empty when none
-  bool mapi_loaded = false;            // the GUI unloads it at exit
-  WindowId main_window = 0;            // set by the GUI once MAIN exists
+  MailSeam mail;
+  SecretClipboard secret_clipboard;
+  std::string email_driver_path;  // the loaded driver's file, empty when none
+  bool mapi_loaded = false;       // the GUI unloads it at exit
+  WindowId main_window = 0;       // set by the GUI once MAIN exists
 
   LocalTime Now() const;
   long SecondsOfDay() const;
