@@ -511,10 +511,12 @@ void RestoreSelectedRecipients(Keyfile& kf) {
   if (fields.empty()) return;
   const long long count = ParseNumber(fields[0]);
   for (size_t i = 1; i < fields.size() && static_cast<long long>(i) <= count; ++i) {
-    // Keys deleted since the selection was saved are dropped.
-    long user_index = 0;
+    // Keys and groups deleted since the selection was saved are dropped; a selected group
+    // stays selected.
+    long user_index = 0, group_index = 0;
     FindRecord(kf, rec::kUserId, fields[i], user_index);
-    if (user_index > 0) kf.selected_recipients.push_back(fields[i]);
+    if (user_index <= 0) FindRecord(kf, rec::kKeyGroup, fields[i], group_index);
+    if (user_index > 0 || group_index > 0) kf.selected_recipients.push_back(fields[i]);
   }
 }
 

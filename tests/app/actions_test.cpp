@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/popup.h"
 #include "keys/key_records.h"
 #include "keys/keypair.h"
 #include "packet/armor.h"
@@ -384,6 +385,36 @@ TEST_F(ActionsTest, DecryptedTextLeavesTheClipboardAfterItsTime) {
   desktop.clipboard = "theirs";
   TickSecretClipboard(s, kSecretClipboardMs);
   EXPECT_EQ(desktop.clipboard, "theirs");
+}
+
+TEST_F(ActionsTest, PopupKeepsOneModeOnAndMovesRecipientsBetweenItsLists) {
+  s.settings.encrypt = 1;
+  s.settings.sign = 0;
+  SetModeFlag(s, true, false);  // unchecking Encrypt checks Sign
+  EXPECT_EQ(s.settings.sign, 1);
+  EXPECT_FALSE(s.packets.encrypt);
+  EXPECT_EQ(ModeText(s.settings), "Mode: Sign data");
+  SetModeFlag(s, true, true);
+  EXPECT_EQ(ModeText(s.settings), "Mode: Encrypt and sign data");
+
+  ui.texts.push_back("all of us");
+  const Bytes group = NewKeyGroup(s.keyfile);
+  RecipientLists lists = BuildRecipientLists(s.keyfile);
+  ASSERT_EQ(lists.available.size(), 3u);
+  EXPECT_EQ(lists.available[0].name, "[all of us]");
+  SelectRecipient(s, carol);
+  SelectRecipient(s, group);
+  SelectRecipient(s, carol);
+  lists = BuildRecipientLists(s.keyfile);
+  ASSERT_EQ(lists.selected.size(), 2u);
+  EXPECT_EQ(lists.selected[0].name, "Carol");
+  EXPECT_EQ(lists.available.size(), 1u);
+  SelectAllRecipients(s);
+  EXPECT_EQ(s.keyfile.selected_recipients.size(), 3u);
+  DeleteKeyGroup(s.keyfile, group);  // asked, answered yes
+  EXPECT_EQ(BuildRecipientLists(s.keyfile).selected.size(), 2u);
+  SelectNoRecipient(s);
+  EXPECT_EQ(BuildRecipientLists(s.keyfile).available.size(), 2u);
 }
 
 }  // namespace

@@ -369,21 +369,22 @@ TEST_F(KeyRecords, RandomStateIsSavedAndItsModulusReusedWithAFreshValue) {
   EXPECT_EQ(RecordFields(StoredRandomState(next.kf))[1], next.random.bbs_x);
 }
 
-TEST_F(KeyRecords, SelectedRecipientsComeBackWithoutDeletedKeys) {
+TEST_F(KeyRecords, SelectedRecipientsAndGroupsComeBackWithoutDeletedKeys) {
   const Bytes a = s.AddKey("a");
   const Bytes b = s.AddKey("b");
   const Bytes c = s.AddKey("c");
-  s.kf.selected_recipients = {c, a, b};
+  const Bytes g = s.AddGroup("g");
+  s.kf.selected_recipients = {c, a, g, b};
   ASSERT_EQ(SaveKeyfile(s.kf, path), 0);
   long index = 0;
   EXPECT_EQ(RecordFields(FindRecordOfType(s.kf, rec::kSelectedRecipients, index)),
-            (std::vector<Bytes>{" 3", c, a, b}));
+            (std::vector<Bytes>{" 4", c, a, g, b}));
   // b vanishes behind the selection's back (its UserIDRecord only).
   DeleteKeyRecord(s.kf, rec::kUserId, b);
   ASSERT_EQ(SaveKeyfile(s.kf, path), 0);
   Session next;
   ASSERT_EQ(next.Open(path, "pw"), kKeyfileOpened);
-  EXPECT_EQ(next.kf.selected_recipients, (std::vector<Bytes>{c, a}));
+  EXPECT_EQ(next.kf.selected_recipients, (std::vector<Bytes>{c, a, g}));
 }
 
 }  // namespace
