@@ -68,13 +68,18 @@ Desk::Desk(const DeskOptions& opts)
       ui(*this),
       session(ui, desktop),
       main(*this),
+      popup(*this),
       settings(*this),
       passphrase(*this),
       overwrite(*this),
       string_entry(*this),
       wait_screen(*this) {
   desktop.pump = [] { FK_DOEVENTS(); };
-  session.keyfile.hooks.closed = [this] { main.ShowKeyfileState(); };
+  session.keyfile.hooks.closed = [this] {
+    main.ShowKeyfileState();
+    popup.Refresh();
+  };
+  session.keyfile.hooks.lists_changed = [this] { popup.Refresh(); };
 }
 
 Desk::~Desk() = default;
@@ -109,6 +114,10 @@ void Desk::AppStart() {
 void Desk::CreateForm(const std::string& form) {
   if (form == kMainForm) {
     main.Design();
+  } else if (form == kTab1Toolbar || form == kTab2Toolbar) {
+    main.DesignToolbar(form);
+  } else if (form == kPopupForm) {
+    popup.Design();
   } else if (form == kSettingsForm) {
     settings.Design();
   } else if (form == kPassphraseForm || form == kChangePassphraseForm) {
@@ -126,6 +135,10 @@ void Desk::DispatchEvent(const std::string& form, int id, int code, intptr_t val
   session.inactivity.OnEvent(code);
   if (form == kMainForm) {
     main.OnEvent(id, code, value, cancel);
+  } else if (form == kTab1Toolbar || form == kTab2Toolbar) {
+    main.OnToolbarEvent(form, id, code, value);
+  } else if (form == kPopupForm) {
+    popup.OnEvent(id, code, value, cancel);
   } else if (form == kSettingsForm) {
     settings.OnEvent(id, code, value, cancel);
   } else if (form == kPassphraseForm || form == kChangePassphraseForm) {

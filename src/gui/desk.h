@@ -12,7 +12,9 @@
 #include "gui/form_main.h"
 #include "gui/form_overwrite.h"
 #include "gui/form_passphrase.h"
+#include "gui/form_popup.h"
 #include "gui/form_settings.h"
+#include "gui/form_sticky.h"
 #include "gui/form_stringentry.h"
 #include "gui/form_waitscreen.h"
 #include "gui/gui_ui.h"
@@ -43,6 +45,8 @@ class Desk {
   Session session;
 
   MainForm main;
+  PopupForm popup;
+  StickyForm sticky;
   SettingsForm settings;
   PassphraseForms passphrase;
   OverwriteForm overwrite;

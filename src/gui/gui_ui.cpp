@@ -26,6 +26,7 @@ int GuiUi::ShowMessageBox(const MessageBoxRequest& request) {
 }
 
 void GuiUi::LogLine(std::string_view text) {
+  log_lines_.emplace_back(text);
   if (!MainExists()) return;
   std::string line(text);
   FK_ADDLIST(kMainForm, main_ctl::kLog, line.c_str());
@@ -87,7 +88,6 @@ void GuiUi::HideProgress() {
 void GuiUi::SetSummary(std::string_view text) { summary_ = std::string(text); }
 
 int GuiUi::AddHistoryEntry(std::string_view tree_text, std::string_view kept_text, int parent) {
-  (void)kept_text;  // the packet session keeps the texts; the tree shows the entry
   if (!MainExists()) return 0;
   std::string text(tree_text);
   // Images of the history's list: decrypted text, decrypted file, encrypted text, encrypted
@@ -106,7 +106,52 @@ int GuiUi::AddHistoryEntry(std::string_view tree_text, std::string_view kept_tex
   if (item == 0) return 0;
   if (parent_item != 0) FK_TVEXPAND(kMainForm, main_ctl::kHistory, parent_item);
   history_items_.push_back(item);
+  history_kept_.emplace_back(kept_text);
   return static_cast<int>(history_items_.size());
+}
+
+bool GuiUi::HistoryEntryOf(FK_ITEM item, HistoryEntryView& entry) const {
+  for (size_t i = 0; i < history_items_.size(); ++i) {
+    if (history_items_[i] == item && item != 0) {
+      entry.tree_text = FK_GETTVITEM(kMainForm, main_ctl::kHistory, item);
+      entry.kept = history_kept_[i];
+      return true;
+    }
+  }
+  return false;
+}
+
+void GuiUi::DeleteHistoryItem(FK_ITEM item) {
+  // The children go with their parent: forget every entry the tree no longer holds.
+  std::vector<FK_ITEM> doomed{item};
+  for (size_t k = 0; k < doomed.size(); ++k) {
+    for (FK_ITEM c = FK_GETTVCHILD(kMainForm, main_ctl::kHistory, doomed[k]); c != 0;
+         c = FK_GETTVNEXT(kMainForm, main_ctl::kHistory, c)) {
+      doomed.push_back(c);
+    }
+  }
+  for (size_t i = 0; i < history_items_.size(); ++i) {
+    if (std::find(doomed.begin(), doomed.end(), history_items_[i]) != doomed.end()) {
+      history_items_[i] = 0;
+      Wipe(history_kept_[i]);
+      history_kept_[i].clear();
+    }
+  }
+  FK_DELETEITEM(kMainForm, main_ctl::kHistory, item);
+}
+
+void GuiUi::ClearHistory() {
+  for (std::string& kept : history_kept_) {
+    Wipe(kept);
+    kept.clear();
+  }
+  std::fill(history_items_.begin(), history_items_.end(), 0);
+  if (MainExists()) FK_CLEAR(kMainForm, main_ctl::kHistory);
+}
+
+void GuiUi::ClearLog() {
+  log_lines_.clear();
+  if (MainExists()) FK_CLEAR(kMainForm, main_ctl::kLog);
 }
 
 FK_ITEM GuiUi::HistoryItem(int entry) const {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/actions.h"
 #include "app/ui_hooks.h"
 #include "base/ui.h"
 #include "formkit/formkit.h"
@@ -54,6 +55,15 @@ class GuiUi final : public Ui {
   const std::string& summary() const { return summary_; }
   // The tree item of a history entry number returned by AddHistoryEntry (0 when unknown).
   FK_ITEM HistoryItem(int entry) const;
+  // The tree text and kept text of a tree item; false for an item the history does not know.
+  bool HistoryEntryOf(FK_ITEM item, HistoryEntryView& entry) const;
+  // Removes an item (and the items under it) from the tree, wiping what they kept.
+  void DeleteHistoryItem(FK_ITEM item);
+  void ClearHistory();
+
+  // The log's lines as shown, for saving; ClearLog empties the list.
+  const std::vector<std::string>& log_lines() const { return log_lines_; }
+  void ClearLog();
 
  private:
   void DrawProgress();
@@ -66,6 +76,8 @@ class GuiUi final : public Ui {
   // Entry numbers are indices + 1 into this list: tree items are pointers, which the Ui's
   // entry numbers do not carry on 64-bit Windows.
   std::vector<FK_ITEM> history_items_;
+  std::vector<std::string> history_kept_;  // what each entry keeps, by entry number - 1
+  std::vector<std::string> log_lines_;
 };
 
 }  // namespace lq::gui
