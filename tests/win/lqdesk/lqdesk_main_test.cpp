@@ -18,7 +18,10 @@
 #include "keys/keyfile.h"
 #include "lqdesk_driver.h"
 #include "packet/armor.h"
+#include "packet/packet_session.h"
+#include "packet/signature_packet.h"
 #include "support/recording_ui.h"
+#include "textpad_client.h"
 
 namespace {
 
@@ -180,6 +183,201 @@ TEST(LqdeskMain, PagesPopupAndStickyNoteAreDrawnAndTheCountFollowsTheList) {
   EXPECT_EQ(popup_selected, L"Bob");
   EXPECT_TRUE(sticky_seen);
   for (const auto& line : log) fprintf(stderr, "log: %ls\n", line.c_str());
+}
+
+// What the engine reads from an armored text with the test keyfile: the plaintext.
+std::string EngineDecrypt(const std::string& keyfile, const std::string& passphrase,
+                          const std::string& armor) {
+  lq::test::RecordingUi ui;
+  lq::RandomContext random;
+  lq::Keyfile kf(ui, random);
+  std::string p = passphrase;
+  if (lq::OpenKeyfile(kf, keyfile, p) != lq::kKeyfileOpened) return "(keyfile not opened)";
+  lq::PacketSession s(ui, random, kf);
+  lq::OpenedText opened = lq::ReadArmoredText(s, armor);
+  lq::CloseKeyfile(kf);
+  return opened.text;
+}
+
+// Real mouse input: moves to the middle of a window and clicks there.
+void ClickAt(HWND hwnd, bool right = false, const RECT* part = nullptr) {
+  RECT r{};
+  if (part) {
+    r = *part;
+    MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  } else {
+    GetWindowRect(hwnd, &r);
+  }
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Sleep(100);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+  SendInput(1, &in[0], sizeof(INPUT));
+  Sleep(60);
+  SendInput(1, &in[1], sizeof(INPUT));
+}
+
+void Keys(std::initializer_list<WORD> vks) {
+  for (WORD vk : vks) {
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+    Sleep(60);
+  }
+}
+
+template <typename F>
+bool WaitUntil(F done, int timeout_ms = 20000) {
+  const DWORD end = GetTickCount() + static_cast<DWORD>(timeout_ms);
+  while (!done()) {
+    if (static_cast<int>(end - GetTickCount()) <= 0) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+std::string Utf8(const std::wstring& w) { return lq::Utf8FromWide(w); }
+
+TEST(LqdeskMain, HotkeysEncryptTheOtherProgramsSelectionAndDecryptItBack) {
+  const std::string folder = FreshFolder("hotkeys");
+  const std::string keyfile = MakeKeyfileWithBob(folder, "hot");
+  DeskOptions options;
+  options.program_folder = folder;
+  options.after_start = [](Desk& desk) { lq::SetKeyTypePreference(desk.session, true); };
+  std::wstring after_encrypt, after_decrypt, armor;
+  std::string engine_plain;
+  RunWithDriver(options, [&] {
+    HWND main = OpenWithPassphrase(L"hot");
+    ASSERT_NE(main, nullptr);
+    const lq::HotkeyIds ids = lq::gui::CurrentDesk()->session.hotkey_ids;
+    lq::testpad::Textpad pad;
+    ASSERT_TRUE(pad.Start(L"Dear Sir, the secret is 42. Regards"));
+    ASSERT_TRUE(pad.Activate());
+    pad.Select(10, 27);  // "the secret is 42."
+    // The hotkey's message, as the system sends it when the user presses the combination.
+    PostMessageW(main, WM_HOTKEY, static_cast<WPARAM>(ids.encrypt), 0);
+    WaitUntil([&] { return pad.Text().find(L"-----End_Lockquill_packet-----") != std::wstring::npos; });
+    after_encrypt = pad.Text();
+    const size_t a = after_encrypt.find(L"-----Start"), b = after_encrypt.find(L" Regards");
+    if (a != std::wstring::npos && b != std::wstring::npos) armor = after_encrypt.substr(a, b - a);
+    engine_plain = EngineDecrypt(keyfile, "hot", Utf8(armor));
+    // Nothing selected: the fetch takes the whole text and the plaintext replaces it.
+    ASSERT_TRUE(pad.Activate());
+    pad.Select(0, 0);
+    PostMessageW(main, WM_HOTKEY, static_cast<WPARAM>(ids.decrypt), 0);
+    WaitUntil([&] { return pad.Text().find(L"-----") == std::wstring::npos; });
+    after_decrypt = pad.Text();
+    pad.Close();
+    CloseMain(main);
+  });
+  EXPECT_EQ(after_encrypt.rfind(L"Dear Sir, -----Start_Lockquill_packet-----", 0), 0u);
+  EXPECT_EQ(engine_plain, "the secret is 42.");
+  EXPECT_EQ(after_decrypt, L"the secret is 42.");
+}
+
+TEST(LqdeskMain, PasteAsTextGoesIntoTheClickedWindow) {
+  const std::string folder = FreshFolder("pastetext");
+  const std::string keyfile = MakeKeyfileWithBob(folder, "paste");
+  DeskOptions options;
+  options.program_folder = folder;
+  options.after_start = [](Desk& desk) {
+    lq::SetKeyTypePreference(desk.session, true);
+    desk.main.bench.SetEditorText("Grüße aus Köln", false);
+  };
+  std::wstring pasted;
+  RunWithDriver(options, [&] {
+    HWND main = OpenWithPassphrase(L"paste");
+    ASSERT_NE(main, nullptr);
+    lq::testpad::Textpad pad;
+    ASSERT_TRUE(pad.Start(L""));
+    Sleep(300);
+    PostMessageW(main, WM_COMMAND, mainc::kMenuPasteText, 0);
+    Sleep(1500);  // the packet is made, then the note asks for a click
+    ClickAt(pad.edit);
+    WaitUntil([&] { return pad.Text().find(L"-----End_Lockquill_packet-----") != std::wstring::npos; });
+    pasted = pad.Text();
+    pad.Close();
+    CloseMain(main);
+  });
+  EXPECT_EQ(EngineDecrypt(keyfile, "paste", Utf8(pasted)), "Grüße aus Köln");
+}
+
+// A drop as the shell makes it: a DROPFILES block with the wide names.
+HGLOBAL DropOf(const std::vector<std::wstring>& files) {
+  size_t chars = 1;
+  for (const auto& f : files) chars += f.size() + 1;
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * 2);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(mem));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  auto* p = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(drop) + sizeof(DROPFILES));
+  for (const auto& f : files) {
+    memcpy(p, f.c_str(), f.size() * 2);
+    p += f.size() + 1;
+  }
+  GlobalUnlock(mem);
+  return mem;
+}
+
+TEST(LqdeskMain, DroppedFilesAreEncryptedBesideThemselvesAndDecryptedIntoTheStoreFolder) {
+  const std::string folder = FreshFolder("drops");
+  MakeKeyfileWithBob(folder, "drop");
+  const std::string store = folder + "store\\";
+  CreateDirectoryW(lq::WideFromUtf8(store).c_str(), nullptr);
+  const std::wstring doc = lq::WideFromUtf8(folder) + L"Bericht \u00fcber M\u00e4rz.txt";
+  {
+    HANDLE f = CreateFileW(doc.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(f, "figures of March", 16, &n, nullptr);
+    CloseHandle(f);
+  }
+  DeskOptions options;
+  options.program_folder = folder;
+  options.after_start = [store](Desk& desk) {
+    lq::SetKeyTypePreference(desk.session, true);
+    desk.session.settings.store_folder = store;
+    desk.session.packets.store_folder = store;
+  };
+  bool packet_made = false, original_kept = false;
+  std::string decrypted;
+  int included_after_menu = 0;
+  RunWithDriver(options, [&] {
+    HWND main = OpenWithPassphrase(L"drop");
+    ASSERT_NE(main, nullptr);
+    Menu(main, mainc::kMenuTabFirst + 2);  // the immediate page
+    PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({doc})), 0);
+    packet_made = WaitUntil([&] { return FileExists(Utf8(doc) + ".lqe"); });
+    original_kept = FileExists(Utf8(doc));
+    // The packet, its extension in capitals, decrypts into the store folder.
+    const std::wstring upper = lq::WideFromUtf8(folder) + L"PACKET.LQE";
+    MoveFileW((doc + L".lqe").c_str(), upper.c_str());
+    PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({upper})), 0);
+    const std::string out = store + Utf8(L"Bericht \u00fcber M\u00e4rz.txt");
+    if (WaitUntil([&] { return FileExists(out); })) decrypted = ReadFile(out);
+    // The history's menu on the packet's entry: "Include file" (the fifth item).
+    Menu(main, mainc::kMenuTabFirst + 3);
+    HWND tree = Control(main, mainc::kHistory);
+    HTREEITEM root = TreeView_GetRoot(tree);
+    RECT item{};
+    *reinterpret_cast<HTREEITEM*>(&item) = root;
+    SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item));
+    ClickAt(tree, true, &item);
+    Sleep(500);
+    Keys({VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
+    WaitUntil([&] { return SendMessageW(Control(main, mainc::kIncludedFiles), LB_GETCOUNT, 0, 0) > 0; },
+              5000);
+    included_after_menu =
+        static_cast<int>(SendMessageW(Control(main, mainc::kIncludedFiles), LB_GETCOUNT, 0, 0));
+    CloseMain(main);
+  });
+  EXPECT_TRUE(packet_made);
+  EXPECT_TRUE(original_kept);
+  EXPECT_EQ(decrypted, "figures of March");
+  EXPECT_EQ(included_after_menu, 1);
 }
 
 }  // namespace
