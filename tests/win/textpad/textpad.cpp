@@ -1,8 +1,8 @@
 // "The other program" of the Windows tests: a top-level window "Lockquill test pad" that owns
 // one multi-line edit control filling it, as a mail or word-processing window would. It starts
-// with the text of its command line, or with the UTF-8 file named after an "@"; line ends
-// become CR LF. It selects everything on Ctrl+A as current edit windows do, and ends on
-// WM_CLOSE.
+// with the text of its command line (one quoted argument loses its quotes), or with the UTF-8
+// file named after an "@"; line ends become CR LF. It selects everything on Ctrl+A as current edit
+// windows do, and ends on WM_CLOSE.
 #include <windows.h>
 
 #include <string>
@@ -29,7 +29,14 @@ std::wstring Arguments() {
     while (*p && *p != L' ' && *p != L'\t') ++p;
   }
   while (*p == L' ' || *p == L'\t') ++p;
-  return p;
+  std::wstring rest = p;
+  // One quoted argument (as a shell or CreateProcess caller quotes a text with blanks) is
+  // taken without its quotes.
+  if (rest.size() >= 2 && rest.front() == L'"' && rest.back() == L'"' &&
+      rest.find(L'"', 1) == rest.size() - 1) {
+    rest = rest.substr(1, rest.size() - 2);
+  }
+  return rest;
 }
 
 std::wstring WithCrLf(const std::wstring& text) {
