@@ -29,7 +29,7 @@ class CaptureSurface {
 struct CaptureContext {
   Desktop& desktop;
   CaptureSurface& surface;
-  bool minimize_during_click = false;  // settings option 3
+  bool minimize_during_click = false;         // settings option 3
   std::function<void(std::string_view)> log;  // a log line; unset: none
 };
 
@@ -40,13 +40,17 @@ void WaitForClick(CaptureContext& context, const std::vector<std::string>& lines
 // Returns when Ctrl, Shift and Alt are all up.
 void WaitForModifierKeysReleased(CaptureContext& context);
 // The selection of the focused window, or else its whole text (left selected); empty when the
-// window gave nothing within its time.
+// window gave nothing within its time, or when the clipboard could not be emptied first (its
+// old text would have passed for the window's).
 std::string FetchTextFromFocusedWindow(CaptureContext& context);
-// Puts `text` on the clipboard (marked secret when asked) and sends Ctrl+V.
-void PasteIntoFocusedWindow(CaptureContext& context, std::string_view text, bool secret = false);
+// Puts `text` on the clipboard (marked secret when asked) and sends Ctrl+V. False, and no
+// Ctrl+V, when the clipboard did not take the text: pasting then would put whatever the
+// clipboard held before into the other window.
+bool PasteIntoFocusedWindow(CaptureContext& context, std::string_view text, bool secret = false);
 // Clipboard, WaitForClick with `lines`, Ctrl+V, and the main window restored when it was
-// minimised for the click.
-void PasteIntoClickedWindow(CaptureContext& context, std::string_view text,
+// minimised for the click. False, without waiting for a click, when the clipboard did not take
+// the text.
+bool PasteIntoClickedWindow(CaptureContext& context, std::string_view text,
                             const std::vector<std::string>& lines, bool secret = false);
 
 }  // namespace lq

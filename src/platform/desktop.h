@@ -55,6 +55,9 @@ class Desktop {
   // Replaces the clipboard's contents with `text`. `secret` marks the text as not to be kept in
   // clipboard history or sent to cloud clipboards (plaintext, passphrases). False on failure.
   virtual bool SetClipboardText(std::string_view text, bool secret) = 0;
+  // Empties the clipboard, so that a later read tells whether something new arrived. False when
+  // the clipboard could not be opened (its old contents may still be there).
+  virtual bool ClearClipboard() = 0;
 
   // --- Keyboard and mouse --------------------------------------------------------------------
   // Sends the key events in order as one input batch. Returns how many were sent.
@@ -65,13 +68,27 @@ class Desktop {
   virtual bool SetCursorPosition(ScreenPoint at) = 0;
   // Whether the mouse button is held down now (asynchronous state).
   virtual bool IsMouseButtonDown(MouseButton button) = 0;
+  // Whether the mouse button is down now or was pressed since the last query of this button
+  // (any non-zero GetAsyncKeyState); the query forgets the earlier press.
+  virtual bool MouseButtonPressed(MouseButton button) = 0;
   // Whether the key with virtual-key code `vk` is held down now (asynchronous state).
   virtual bool IsKeyDown(int vk) = 0;
+  // The keyboard layout's key for a character (VkKeyScanA's result for an ANSI character,
+  // VkKeyScanW's for any other UTF-16 unit): the virtual-key code in the low byte and the shift
+  // state in the high byte (1 Shift, 2 Ctrl, 4 Alt); -1 (both bytes 255) when no key types it.
+  virtual int KeyForCharacter(uint32_t code_point) = 0;
 
   // --- Windows ------------------------------------------------------------------------------
   virtual WindowId ForegroundWindow() = 0;
   // Brings the window to the foreground and gives it the keyboard focus. False on failure.
   virtual bool ActivateWindow(WindowId window) = 0;
+  // Switches to the window as the task switcher does (user32's SwitchToThisWindow, bound at run
+  // time: false and nothing done where it is missing).
+  virtual bool SwitchToWindow(WindowId window) = 0;
+  // Shows a minimised or maximised window in its normal size and place (SW_RESTORE).
+  virtual bool RestoreWindow(WindowId window) = 0;
+  // Gives the keyboard focus to the window (a control of the foreground window's thread too).
+  virtual bool FocusWindow(WindowId window) = 0;
   // The visible top-level windows, topmost first.
   virtual std::vector<WindowId> TopLevelWindows() = 0;
   // The child windows of `parent`, all levels, in the system's order.
@@ -82,6 +99,8 @@ class Desktop {
   virtual WindowId WindowAt(ScreenPoint at) = 0;
   // A window's title or control text (UTF-8; empty for an invalid window).
   virtual std::string WindowText(WindowId window) = 0;
+  // Replaces a window's title or control text (WM_SETTEXT, also to other programs' windows).
+  virtual bool ReplaceWindowText(WindowId window, std::string_view text) = 0;
   // A window's class name ("Edit", "RichEdit20W" ...; empty for an invalid window).
   virtual std::string WindowClass(WindowId window) = 0;
   virtual bool IsWindowValid(WindowId window) = 0;
@@ -121,6 +140,8 @@ class Desktop {
   // --- Time, waiting, system folders ---------------------------------------------------------
   // Sleeps the thread for `milliseconds`.
   virtual void Sleep(int milliseconds) = 0;
+  // A monotonic clock in milliseconds (GetTickCount64); only differences mean anything.
+  virtual uint64_t Milliseconds() = 0;
   // Lets pending events of the program's own windows run (the toolkit's DOEVENTS); set by the
   // program, a no-op until then.
   virtual void Pump() = 0;

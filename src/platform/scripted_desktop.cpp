@@ -21,6 +21,44 @@ const char* ButtonName(MouseButton b) {
   return "?";
 }
 
+// VkKeyScanA on a US keyboard: the key in the low byte, the shift state (1 Shift, 2 Ctrl) in
+// the high byte, -1 for characters no key types.
+int UsLayout(uint32_t c) {
+  if (c >= 'a' && c <= 'z') return static_cast<int>(c - 'a' + 'A');
+  if (c >= 'A' && c <= 'Z') return 0x100 | static_cast<int>(c);
+  if (c >= '0' && c <= '9') return static_cast<int>(c);
+  switch (c) {
+    case ' ':
+      return 0x20;
+    case '\t':
+      return 0x09;
+    case '\r':
+      return 0x0D;
+    case '\n':
+      return 0x20D;  // Ctrl+Enter, as the system answers
+    case 8:
+      return 0x08;
+    case 27:
+      return 0x1B;
+  }
+  // Unshifted and shifted characters of the punctuation keys.
+  static const struct {
+    char plain, shifted;
+    int vk;
+  } kKeys[] = {{'`', '~', 0xC0}, {'-', '_', 0xBD},  {'=', '+', 0xBB}, {'[', '{', 0xDB},
+               {']', '}', 0xDD}, {'\\', '|', 0xDC}, {';', ':', 0xBA}, {'\'', '"', 0xDE},
+               {',', '<', 0xBC}, {'.', '>', 0xBE},  {'/', '?', 0xBF}};
+  for (const auto& k : kKeys) {
+    if (c == static_cast<unsigned char>(k.plain)) return k.vk;
+    if (c == static_cast<unsigned char>(k.shifted)) return 0x100 | k.vk;
+  }
+  static const char kShiftedDigits[] = ")!@#$%^&*(";
+  for (int d = 0; d < 10; ++d) {
+    if (c == static_cast<unsigned char>(kShiftedDigits[d])) return 0x100 | ('0' + d);
+  }
+  return -1;
+}
+
 }  // namespace
 
 bool ScriptedDesktop::Fails(const std::string& operation) {
@@ -71,6 +109,17 @@ bool ScriptedDesktop::SetClipboardText(std::string_view text, bool secret) {
   return ok;
 }
 
+bool ScriptedDesktop::ClearClipboard() {
+  const bool ok = !Fails("ClearClipboard");
+  if (ok) {
+    clipboard.clear();
+    clipboard_has_text = false;
+    clipboard_secret = false;
+  }
+  Log("ClearClipboard -> " + Num(ok));
+  return ok;
+}
+
 size_t ScriptedDesktop::SendKeys(const std::vector<KeyEvent>& events) {
   if (Fails("SendKeys")) {
     Log("SendKeys " + Num(static_cast<long long>(events.size())) + " -> 0");
@@ -87,6 +136,9 @@ size_t ScriptedDesktop::SendKeys(const std::vector<KeyEvent>& events) {
     }
   }
   Log(line);
+  if (on_key) {
+    for (const auto& e : events) on_key(e);
+  }
   return events.size();
 }
 
@@ -117,9 +169,20 @@ bool ScriptedDesktop::IsMouseButtonDown(MouseButton button) {
   return buttons_down.count(button) > 0;
 }
 
+bool ScriptedDesktop::MouseButtonPressed(MouseButton button) {
+  const bool pressed = buttons_down.count(button) > 0 || buttons_pressed.erase(button) > 0;
+  Log(std::string("MouseButtonPressed ") + ButtonName(button) + " -> " + Num(pressed));
+  return pressed;
+}
+
 bool ScriptedDesktop::IsKeyDown(int vk) {
   Log("IsKeyDown " + Num(vk));
   return keys_down.count(vk) > 0;
+}
+
+int ScriptedDesktop::KeyForCharacter(uint32_t code_point) {
+  auto it = layout.find(code_point);
+  return it != layout.end() ? it->second : UsLayout(code_point);
 }
 
 WindowId ScriptedDesktop::ForegroundWindow() {
@@ -131,6 +194,26 @@ bool ScriptedDesktop::ActivateWindow(WindowId window) {
   const bool ok = windows.count(window) > 0 && !Fails("ActivateWindow");
   if (ok) foreground = window;
   Log("ActivateWindow " + Num(static_cast<long long>(window)) + " -> " + Num(ok));
+  return ok;
+}
+
+bool ScriptedDesktop::SwitchToWindow(WindowId window) {
+  const bool ok = has_switch_to_window && windows.count(window) > 0;
+  if (ok) foreground = window;
+  Log("SwitchToWindow " + Num(static_cast<long long>(window)) + " -> " + Num(ok));
+  return ok;
+}
+
+bool ScriptedDesktop::RestoreWindow(WindowId window) {
+  const bool ok = windows.count(window) > 0;
+  Log("RestoreWindow " + Num(static_cast<long long>(window)) + " -> " + Num(ok));
+  return ok;
+}
+
+bool ScriptedDesktop::FocusWindow(WindowId window) {
+  const bool ok = windows.count(window) > 0 && !Fails("FocusWindow");
+  if (ok) focus = window;
+  Log("FocusWindow " + Num(static_cast<long long>(window)) + " -> " + Num(ok));
   return ok;
 }
 
@@ -184,6 +267,15 @@ std::string ScriptedDesktop::WindowText(WindowId window) {
   Log("WindowText " + Num(static_cast<long long>(window)));
   auto it = windows.find(window);
   return it == windows.end() ? std::string() : it->second.text;
+}
+
+bool ScriptedDesktop::ReplaceWindowText(WindowId window, std::string_view text) {
+  auto it = windows.find(window);
+  const bool ok = it != windows.end();
+  if (ok) it->second.text = std::string(text);
+  Log("ReplaceWindowText " + Num(static_cast<long long>(window)) + " " + std::string(text) +
+      " -> " + Num(ok));
+  return ok;
 }
 
 std::string ScriptedDesktop::WindowClass(WindowId window) {
@@ -257,7 +349,10 @@ WaitResult ScriptedDesktop::WaitForProcess(ProcessId process, int milliseconds, 
       exit_code = it->second.first;
       r = WaitResult::kExited;
     } else {
-      if (milliseconds > 0) slept_ms += milliseconds;
+      if (milliseconds > 0) {
+        slept_ms += milliseconds;
+        clock_ms += static_cast<uint64_t>(milliseconds);
+      }
       r = WaitResult::kTimedOut;
     }
   }
@@ -308,11 +403,15 @@ void ScriptedDesktop::CloseLibrary(LibraryId library) {
 
 void ScriptedDesktop::Sleep(int milliseconds) {
   slept_ms += std::max(milliseconds, 0);
+  clock_ms += static_cast<uint64_t>(std::max(milliseconds, 0));
   Log("Sleep " + Num(milliseconds));
   if (on_pump) on_pump();
 }
 
+uint64_t ScriptedDesktop::Milliseconds() { return clock_ms; }
+
 void ScriptedDesktop::Pump() {
+  clock_ms += static_cast<uint64_t>(std::max(pump_ms, 0));
   Log("Pump");
   if (on_pump) on_pump();
 }

@@ -24,6 +24,8 @@ class ScriptedDesktop : public Desktop {
   bool clipboard_secret = false;  // the `secret` flag of the last SetClipboardText
   ScreenPoint cursor{0, 0};
   std::set<MouseButton> buttons_down;
+  // Presses since the last MouseButtonPressed query of that button (a click that is over).
+  std::set<MouseButton> buttons_pressed;
   std::set<int> keys_down;
   WindowId foreground = 0;
   struct Window {
@@ -45,6 +47,16 @@ class ScriptedDesktop : public Desktop {
   std::map<std::string, std::map<std::string, void*>> libraries;
   // Called by Pump and Sleep, so a test can change the script while the code waits.
   std::function<void()> on_pump;
+  // Called for every synthesised key event after it was recorded (a fake target program).
+  std::function<void(const KeyEvent&)> on_key;
+  // Keyboard layout answers that replace the built-in US layout's (code point -> result).
+  std::map<uint32_t, int> layout;
+  // The monotonic clock: it starts here and advances only with Sleep (and timed-out waits) and
+  // by `pump_ms` for each Pump, so timing tests need no real waiting.
+  uint64_t clock_ms = 1000000;
+  int pump_ms = 0;
+  // Whether SwitchToThisWindow is there to be bound.
+  bool has_switch_to_window = true;
 
   // --- What happened -----------------------------------------------------------------------
   // One line per call, e.g. "RegisterHotkey 100 49152 1 122 -> 1".
@@ -57,6 +69,7 @@ class ScriptedDesktop : public Desktop {
   std::vector<ProcessRequest> started;
   std::vector<std::string> opened;  // ShellOpen targets
   std::set<WindowId> session_watchers;
+  WindowId focus = 0;  // FocusWindow's last window
   int beeps = 0;
   int slept_ms = 0;
 
@@ -69,19 +82,26 @@ class ScriptedDesktop : public Desktop {
 
   bool GetClipboardText(std::string& text) override;
   bool SetClipboardText(std::string_view text, bool secret) override;
+  bool ClearClipboard() override;
   size_t SendKeys(const std::vector<KeyEvent>& events) override;
   bool ClickMouse(ScreenPoint at, MouseButton button) override;
   ScreenPoint CursorPosition() override;
   bool SetCursorPosition(ScreenPoint at) override;
   bool IsMouseButtonDown(MouseButton button) override;
+  bool MouseButtonPressed(MouseButton button) override;
   bool IsKeyDown(int vk) override;
+  int KeyForCharacter(uint32_t code_point) override;
   WindowId ForegroundWindow() override;
   bool ActivateWindow(WindowId window) override;
+  bool SwitchToWindow(WindowId window) override;
+  bool RestoreWindow(WindowId window) override;
+  bool FocusWindow(WindowId window) override;
   std::vector<WindowId> TopLevelWindows() override;
   std::vector<WindowId> ChildWindows(WindowId parent) override;
   WindowId FindTopLevelWindow(std::string_view class_name, std::string_view title) override;
   WindowId WindowAt(ScreenPoint at) override;
   std::string WindowText(WindowId window) override;
+  bool ReplaceWindowText(WindowId window, std::string_view text) override;
   std::string WindowClass(WindowId window) override;
   bool IsWindowValid(WindowId window) override;
   uint16_t AddGlobalAtom(std::string_view name) override;
@@ -96,6 +116,7 @@ class ScriptedDesktop : public Desktop {
   void* LibrarySymbol(LibraryId library, std::string_view symbol) override;
   void CloseLibrary(LibraryId library) override;
   void Sleep(int milliseconds) override;
+  uint64_t Milliseconds() override;
   void Pump() override;
   void Beep() override;
   std::string TemporaryFolder() override;

@@ -53,6 +53,17 @@ void MarkClipboardSecret() {
   }
 }
 
+int ButtonKey(MouseButton button) {
+  int vk = VK_LBUTTON;
+  if (button == MouseButton::kRight) vk = VK_RBUTTON;
+  if (button == MouseButton::kMiddle) vk = VK_MBUTTON;
+  // Buttons swapped in the control panel: the physical left button is VK_RBUTTON.
+  if (GetSystemMetrics(SM_SWAPBUTTON) && button != MouseButton::kMiddle) {
+    vk = vk == VK_LBUTTON ? VK_RBUTTON : VK_LBUTTON;
+  }
+  return vk;
+}
+
 BOOL CALLBACK CollectWindow(HWND h, LPARAM list) {
   reinterpret_cast<std::vector<WindowId>*>(list)->push_back(Id(h));
   return TRUE;
@@ -80,6 +91,13 @@ bool Win32Desktop::GetClipboardText(std::string& text) {
       ok = true;
     }
   }
+  CloseClipboard();
+  return ok;
+}
+
+bool Win32Desktop::ClearClipboard() {
+  if (!OpenClipboardRetrying()) return false;
+  const bool ok = EmptyClipboard() != 0;
   CloseClipboard();
   return ok;
 }
@@ -112,7 +130,8 @@ size_t Win32Desktop::SendKeys(const std::vector<KeyEvent>& events) {
     INPUT& in = inputs[i];
     in.type = INPUT_KEYBOARD;
     in.ki.wVk = static_cast<WORD>(events[i].vk);
-    in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(static_cast<UINT>(events[i].vk), 0));
+    in.ki.wScan =
+        static_cast<WORD>(MapVirtualKeyA(static_cast<UINT>(events[i].vk), MAPVK_VK_TO_VSC));
     in.ki.dwFlags =
         (events[i].up ? KEYEVENTF_KEYUP : 0) | (events[i].extended ? KEYEVENTF_EXTENDEDKEY : 0);
   }
@@ -145,17 +164,25 @@ ScreenPoint Win32Desktop::CursorPosition() {
 bool Win32Desktop::SetCursorPosition(ScreenPoint at) { return SetCursorPos(at.x, at.y) != 0; }
 
 bool Win32Desktop::IsMouseButtonDown(MouseButton button) {
-  int vk = VK_LBUTTON;
-  if (button == MouseButton::kRight) vk = VK_RBUTTON;
-  if (button == MouseButton::kMiddle) vk = VK_MBUTTON;
-  // Buttons swapped in the control panel: the physical left button is VK_RBUTTON.
-  if (GetSystemMetrics(SM_SWAPBUTTON) && button != MouseButton::kMiddle) {
-    vk = vk == VK_LBUTTON ? VK_RBUTTON : VK_LBUTTON;
-  }
-  return (GetAsyncKeyState(vk) & 0x8000) != 0;
+  return (GetAsyncKeyState(ButtonKey(button)) & 0x8000) != 0;
+}
+
+bool Win32Desktop::MouseButtonPressed(MouseButton button) {
+  // The low bit: pressed since the last query (of any program's on older systems).
+  return GetAsyncKeyState(ButtonKey(button)) != 0;
 }
 
 bool Win32Desktop::IsKeyDown(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
+
+int Win32Desktop::KeyForCharacter(uint32_t code_point) {
+  SHORT r = -1;
+  if (code_point < 0x80) {
+    r = VkKeyScanA(static_cast<CHAR>(code_point));
+  } else if (code_point <= 0xFFFF) {
+    r = VkKeyScanW(static_cast<WCHAR>(code_point));
+  }
+  return r == -1 ? -1 : (r & 0xFFFF);
+}
 
 WindowId Win32Desktop::ForegroundWindow() { return Id(GetForegroundWindow()); }
 
@@ -164,6 +191,43 @@ bool Win32Desktop::ActivateWindow(WindowId window) {
   if (!IsWindow(h)) return false;
   if (IsIconic(h)) ShowWindow(h, SW_RESTORE);
   return SetForegroundWindow(h) != 0;
+}
+
+bool Win32Desktop::SwitchToWindow(WindowId window) {
+  // Not in every user32 (and not in the import libraries): bound by name once.
+  using SwitchProc = void(WINAPI*)(HWND, BOOL);
+  static const SwitchProc switch_to = [] {
+    SwitchProc p = nullptr;
+    if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
+      FARPROC f = GetProcAddress(user32, "SwitchToThisWindow");
+      static_assert(sizeof f == sizeof p);
+      std::memcpy(&p, &f, sizeof p);
+    }
+    return p;
+  }();
+  if (!switch_to || !IsWindow(Hwnd(window))) return false;
+  switch_to(Hwnd(window), TRUE);
+  return true;
+}
+
+bool Win32Desktop::RestoreWindow(WindowId window) {
+  HWND h = Hwnd(window);
+  if (!IsWindow(h)) return false;
+  ShowWindow(h, SW_RESTORE);  // returns the earlier visibility, not success
+  return true;
+}
+
+bool Win32Desktop::FocusWindow(WindowId window) {
+  HWND h = Hwnd(window);
+  if (!IsWindow(h)) return false;
+  // SetFocus reaches only windows of this thread's input queue: join the window's for it.
+  const DWORD theirs = GetWindowThreadProcessId(h, nullptr);
+  const DWORD ours = GetCurrentThreadId();
+  const bool attach = theirs != ours && AttachThreadInput(ours, theirs, TRUE);
+  SetFocus(h);
+  const bool ok = GetFocus() == h;
+  if (attach) AttachThreadInput(ours, theirs, FALSE);
+  return ok;
 }
 
 std::vector<WindowId> Win32Desktop::TopLevelWindows() {
@@ -214,6 +278,16 @@ std::string Win32Desktop::WindowText(WindowId window) {
   }
   if (got > length) got = length;
   return Utf8(w.data(), static_cast<size_t>(got));
+}
+
+bool Win32Desktop::ReplaceWindowText(WindowId window, std::string_view text) {
+  HWND h = Hwnd(window);
+  if (!IsWindow(h)) return false;
+  const std::wstring w = Wide(text);
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str()),
+                             SMTO_ABORTIFHUNG, 2000, &result) != 0 &&
+         result != 0;
 }
 
 std::string Win32Desktop::WindowClass(WindowId window) {
@@ -306,6 +380,8 @@ void Win32Desktop::CloseLibrary(LibraryId library) {
 }
 
 void Win32Desktop::Sleep(int milliseconds) { ::Sleep(milliseconds < 0 ? 0 : milliseconds); }
+
+uint64_t Win32Desktop::Milliseconds() { return GetTickCount64(); }
 
 void Win32Desktop::Pump() {
   if (pump) pump();

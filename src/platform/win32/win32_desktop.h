@@ -16,19 +16,26 @@ class Win32Desktop final : public Desktop {
 
   bool GetClipboardText(std::string& text) override;
   bool SetClipboardText(std::string_view text, bool secret) override;
+  bool ClearClipboard() override;
   size_t SendKeys(const std::vector<KeyEvent>& events) override;
   bool ClickMouse(ScreenPoint at, MouseButton button) override;
   ScreenPoint CursorPosition() override;
   bool SetCursorPosition(ScreenPoint at) override;
   bool IsMouseButtonDown(MouseButton button) override;
+  bool MouseButtonPressed(MouseButton button) override;
   bool IsKeyDown(int vk) override;
+  int KeyForCharacter(uint32_t code_point) override;
   WindowId ForegroundWindow() override;
   bool ActivateWindow(WindowId window) override;
+  bool SwitchToWindow(WindowId window) override;
+  bool RestoreWindow(WindowId window) override;
+  bool FocusWindow(WindowId window) override;
   std::vector<WindowId> TopLevelWindows() override;
   std::vector<WindowId> ChildWindows(WindowId parent) override;
   WindowId FindTopLevelWindow(std::string_view class_name, std::string_view title) override;
   WindowId WindowAt(ScreenPoint at) override;
   std::string WindowText(WindowId window) override;
+  bool ReplaceWindowText(WindowId window, std::string_view text) override;
   std::string WindowClass(WindowId window) override;
   bool IsWindowValid(WindowId window) override;
   uint16_t AddGlobalAtom(std::string_view name) override;
@@ -43,6 +50,7 @@ class Win32Desktop final : public Desktop {
   void* LibrarySymbol(LibraryId library, std::string_view symbol) override;
   void CloseLibrary(LibraryId library) override;
   void Sleep(int milliseconds) override;
+  uint64_t Milliseconds() override;
   void Pump() override;
   void Beep() override;
   std::string TemporaryFolder() override;
