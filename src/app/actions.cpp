@@ -132,7 +132,7 @@ void TickSecretClipboard(Session& s, int elapsed_ms) {
   if (guard.remaining_ms > 0) return;
   std::string now;
   if (s.desktop.GetClipboardText(now) && now == guard.text) {
-    s.desktop.SetClipboardText("", false);
+    s.desktop.ClearClipboard();
     SessionLogLine(s, "Decrypted text removed from the clipboard");
   }
   Wipe(now);
@@ -481,7 +481,7 @@ void HotkeyDecrypt(Session& s, Workbench& wb) {
   // Only a text that was decrypted goes back: after a failure the editor still holds older
   // text, which must not replace the other program's ciphertext.
   if (shown) {
-    s.desktop.SetClipboardText("", false);
+    s.desktop.ClearClipboard();
     std::string probe;
     for (int i = 0; i < 100 && s.desktop.GetClipboardText(probe) && !probe.empty(); ++i) {
       s.desktop.Pump();

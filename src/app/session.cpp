@@ -177,8 +177,19 @@ bool OnSystemMessage(Session& session, unsigned message, uintptr_t wparam) {
 
 int CloseSession(Session& session) {
   Keyfile& kf = session.keyfile;
-  // The program ends: the keyfile is saved, not locked.
-  SaveKeyfile(kf, kf.name);
+  // The program ends: the keyfile is saved, not locked. When another program saved the file
+  // meanwhile, the user decides whose keys survive; leaving without asking would silently drop
+  // the changes made here.
+  if (SaveKeyfile(kf, kf.name) == kKeyfileChangedOnDisk) {
+    MessageBoxRequest question;
+    question.text = KeyfileChangedText(kf.name) + kKeepOrReplaceQuestion;
+    question.caption = kMessageCaption;
+    question.style = mb::kYesNo | mb::kIconExclamation;
+    if (session.ui.ShowMessageBox(question) == kIdYes &&
+        SaveKeyfile(kf, kf.name, SaveCheck::kReplaceChanged) != kKeyfileSaved) {
+      session.ui.Trace("the keyfile could not be replaced at exit");
+    }
+  }
   // The keyfile in use starts the next session; after a lock, the one that was locked. A
   // keyfile that never opened does not replace the user's choice.
   if (kf.open && !kf.name.empty()) {
@@ -192,8 +203,6 @@ int CloseSession(Session& session) {
   return SaveSettings(session.ui, session.files, session.settings_path, session.settings);
 }
 
-void SessionLogLine(Session& session, std::string_view text) {
-  session.ui.LogLine(text);
-}
+void SessionLogLine(Session& session, std::string_view text) { session.ui.LogLine(text); }
 
 }  // namespace lq

@@ -139,7 +139,13 @@ bool OnInactivityTick(Session& session);
 // auto-close is on. True when it closed it.
 bool OnSystemMessage(Session& session, unsigned message, uintptr_t wparam);
 
-// Closing MAIN, the portable part: the keyfile is saved (not locked: the program ends), the
+// Asked at exit when another program changed the keyfile on disk meanwhile.
+inline constexpr char kKeepOrReplaceQuestion[] =
+    "\r\n\r\nReplace it with the keys of this window? (No keeps the other program's file; the "
+    "changes made here since then are lost.)";
+
+// Closing MAIN, the portable part: the keyfile is saved (not locked: the program ends; when
+// another program changed it on disk the user chooses whose keys stay), the
 // keyfile in use (or, after a close, the last one) becomes the startup keyfile, the session's
 // flags go into the settings, SaveSettings. Returns SaveSettings' result. The GUI stops timer
 // 129, unloads MAPI and the forms.

@@ -13,6 +13,7 @@
 #include "keys/keypair.h"
 #include "packet/armor.h"
 #include "platform/scripted_desktop.h"
+#include "support/fake_editor.h"
 #include "support/file_fakes.h"
 #include "support/recording_ui.h"
 
@@ -22,35 +23,6 @@ namespace {
 using test::RecordingUi;
 using test::TempDir;
 
-// The other program: an edit window with a text and a selection, driven by the key events.
-class PadDesktop : public ScriptedDesktop {
- public:
-  std::string pad;  // the window's text
-  size_t sel_begin = 0, sel_end = 0;
-  bool answers_copy = true;  // false: a window that ignores Ctrl+C
-  int pastes = 0;
-
-  size_t SendKeys(const std::vector<KeyEvent>& events) override {
-    for (const KeyEvent& e : events) {
-      if (e.vk == 17) ctrl_ = !e.up;
-      if (e.up || !ctrl_) continue;
-      if (e.vk == 'A') sel_begin = 0, sel_end = pad.size();
-      if (e.vk == 'C' && answers_copy && sel_end > sel_begin) {
-        clipboard = pad.substr(sel_begin, sel_end - sel_begin);
-      }
-      if (e.vk == 'V') {
-        pad.replace(sel_begin, sel_end - sel_begin, clipboard);
-        sel_begin = sel_end = sel_begin + clipboard.size();
-        ++pastes;
-      }
-    }
-    return ScriptedDesktop::SendKeys(events);
-  }
-
- private:
-  bool ctrl_ = false;
-};
-
 class RecordingBench : public Workbench {
  public:
   std::string editor;
@@ -58,8 +30,11 @@ class RecordingBench : public Workbench {
   bool editor_focus = false;
   std::vector<std::string> calls, immediate;
 
+  // The user clicks as soon as the note asks for it.
+  std::function<void()> on_sticky;
   void ShowStickyForm(const std::vector<std::string>& lines) override {
     calls.push_back("sticky " + (lines.empty() ? std::string() : lines.front()));
+    if (on_sticky) on_sticky();
   }
   void MoveStickyForm(ScreenPoint) override {}
   void CloseStickyForm() override {}
@@ -84,6 +59,8 @@ class ActionsTest : public ::testing::Test {
   ActionsTest() : s(ui, desktop) {}
 
   void SetUp() override {
+    pad.Attach(desktop);
+    wb.on_sticky = [this] { desktop.buttons_pressed.insert(MouseButton::kLeft); };
     s.env.clock = [] { return LocalTime{2005, 1, 2, 9, 5, 7}; };
     s.keyfile.hooks.clock = [] { return LocalTime{2005, 1, 2, 9, 5, 7}; };
     ChangePassphraseReply reply;
@@ -143,7 +120,8 @@ class ActionsTest : public ::testing::Test {
 
   TempDir dir;
   RecordingUi ui;
-  PadDesktop desktop;
+  ScriptedDesktop desktop;
+  FakeEditor pad;  // the other program's window
   Session s;
   RecordingBench wb;
   Bytes bob, carol;
@@ -154,7 +132,7 @@ TEST_F(ActionsTest, PasteAsTextNeedsRecipientsAndPutsArmorIntoTheClickedWindow) 
   EncryptAndPasteAsText(s, wb);
   EXPECT_EQ(ui.MessageKeys(), std::vector<std::string>{"EnDec_NoRecipientsSelected"});
   EXPECT_TRUE(ui.log.empty());
-  EXPECT_EQ(desktop.pastes, 0);
+  EXPECT_EQ(pad.pastes, 0);
 
   Forget();
   s.keyfile.selected_recipients = {bob};
@@ -167,11 +145,11 @@ TEST_F(ActionsTest, PasteAsTextNeedsRecipientsAndPutsArmorIntoTheClickedWindow) 
   EXPECT_EQ(ui.log[2], "Capturing text...");
   EXPECT_TRUE(Logged("Pasting text in window"));
   EXPECT_EQ(ui.log.back(), "Finished succesfully");
-  EXPECT_EQ(desktop.pastes, 1);
-  ASSERT_EQ(desktop.pad.rfind(kPacketStart, 0), 0u);
+  EXPECT_EQ(pad.pastes, 1);
+  ASSERT_EQ(pad.text.rfind(kPacketStart, 0), 0u);
   EXPECT_EQ(wb.calls,
             (std::vector<std::string>{"minimise", "sticky Click a window to paste", "restore"}));
-  EXPECT_EQ(Decrypt(desktop.pad), "Meet me at noon.");
+  EXPECT_EQ(Decrypt(pad.text), "Meet me at noon.");
 }
 
 TEST_F(ActionsTest, SignOnlyNeedsNoRecipients) {
@@ -192,56 +170,67 @@ TEST_F(ActionsTest, SignOnlyNeedsNoRecipients) {
   Forget();
   EncryptAndPasteAsText(s, wb);
   EXPECT_TRUE(ui.boxes.empty());
-  ASSERT_NE(desktop.pad.find(kSignedTextStart), std::string::npos);
-  EXPECT_EQ(Decrypt(desktop.pad), "Signed words");
+  ASSERT_NE(pad.text.find(kSignedTextStart), std::string::npos);
+  EXPECT_EQ(Decrypt(pad.text), "Signed words");
 }
 
 TEST_F(ActionsTest, HotkeysEncryptTheSelectionInPlaceAndDecryptItBack) {
   s.keyfile.selected_recipients = {carol};
-  desktop.pad = "Dear Sir, the secret is 42. Regards";
-  desktop.sel_begin = 10;
-  desktop.sel_end = 27;  // "the secret is 42."
+  pad.text = "Dear Sir, the secret is 42. Regards";
+  pad.sel_from = 10;
+  pad.sel_to = 27;  // "the secret is 42."
   HotkeyEncrypt(s, wb);
   EXPECT_TRUE(ui.boxes.empty());
   EXPECT_EQ(ui.log[1].rfind("=== Hotkey pressed: Encrypt as text at ", 0), 0u);
   EXPECT_TRUE(Logged("Copying text from window"));
-  ASSERT_EQ(desktop.pad.substr(0, 10), "Dear Sir, ");
-  ASSERT_EQ(desktop.pad.substr(desktop.pad.size() - 8), " Regards");
-  const std::string armored = desktop.pad.substr(10, desktop.pad.size() - 18);
+  ASSERT_EQ(pad.text.substr(0, 10), "Dear Sir, ");
+  ASSERT_EQ(pad.text.substr(pad.text.size() - 8), " Regards");
+  const std::string armored = pad.text.substr(10, pad.text.size() - 18);
   ASSERT_EQ(armored.rfind(kPacketStart, 0), 0u);
 
   // Nothing selected: the whole text is taken and replaced by the plaintext.
-  desktop.pad = armored;
-  desktop.sel_begin = desktop.sel_end = 0;
+  pad.text = armored;
+  pad.sel_from = pad.sel_to = 0;
   Forget();
   HotkeyDecrypt(s, wb);
   EXPECT_TRUE(ui.boxes.empty());
-  EXPECT_EQ(desktop.pad, "the secret is 42.");
+  EXPECT_EQ(pad.text, "the secret is 42.");
   EXPECT_EQ(wb.editor, "the secret is 42.");
   EXPECT_TRUE(desktop.clipboard_secret);
   EXPECT_EQ(std::count(wb.calls.begin(), wb.calls.end(), "show all"), 1);
 
   // Pressed inside Lockquill's own editor: the clipboard holds the text, nothing is pasted.
-  desktop.pad = armored;
-  desktop.sel_begin = desktop.sel_end = 0;
+  pad.text = armored;
+  pad.sel_from = pad.sel_to = 0;
   wb.editor_focus = true;
-  const int pastes = desktop.pastes;
+  const int pastes = pad.pastes;
   HotkeyDecrypt(s, wb);
-  EXPECT_EQ(desktop.pastes, pastes);
+  EXPECT_EQ(pad.pastes, pastes);
   EXPECT_EQ(desktop.clipboard, "the secret is 42.");
+}
+
+TEST_F(ActionsTest, RecursiveDecryptionOpensAPacketInsideAPacket) {
+  s.keyfile.selected_recipients = {bob};
+  ASSERT_TRUE(CheckRecipients(s));
+  const std::string inner = ComposeArmor(s, "innermost words");
+  const std::string outer = ComposeArmor(s, inner);
+  ASSERT_FALSE(outer.empty());
+  EXPECT_EQ(Decrypt(outer), inner);
+  s.settings.recursive_decryption = 1;
+  EXPECT_EQ(Decrypt(outer), "innermost words");
 }
 
 TEST_F(ActionsTest, FailedDecryptionLeavesTheOtherWindowAlone) {
   wb.editor = "older text that must not leak";
-  desktop.pad = "no armor here";
+  pad.text = "no armor here";
   HotkeyDecrypt(s, wb);
-  EXPECT_EQ(desktop.pad, "no armor here");
-  EXPECT_EQ(desktop.pastes, 0);
+  EXPECT_EQ(pad.text, "no armor here");
+  EXPECT_EQ(pad.pastes, 0);
   EXPECT_TRUE(Logged("Not in ascii-armor format! Action aborted.."));
 
   // A window that gives nothing: the message, and no decryption attempt.
   Forget();
-  desktop.answers_copy = false;
+  pad.answers_copy = false;
   DecryptText(s, wb);
   EXPECT_EQ(ui.MessageKeys(), std::vector<std::string>{"EnDec_NoTextFetched"});
   EXPECT_EQ(ui.log.back(), "Could not fetch text!");
@@ -339,7 +328,7 @@ TEST_F(ActionsTest, MailGoesThroughTheSeamAndIsNotReportedWhenNoneWasMade) {
   s.settings.to_separator = ",";
   Forget();
   PasteEMailAddresses(s, wb);
-  EXPECT_EQ(desktop.pad, "bob@example.org");
+  EXPECT_EQ(pad.text, "bob@example.org");
   EXPECT_EQ(ui.log.back(), "Finished succesfully");
 }
 

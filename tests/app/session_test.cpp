@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <set>
 
+#include "keys/key_records.h"
 #include "platform/scripted_desktop.h"
 #include "support/file_fakes.h"
 #include "support/recording_ui.h"
@@ -277,6 +278,32 @@ TEST(SessionInactivity, IdleTimeAndASessionLockCloseTheKeyfile) {
   s.settings.keyfile_path.clear();
   EXPECT_EQ(CloseSession(s), 0);
   EXPECT_EQ(s.settings.keyfile_path, DefaultKeyfilePath(dir.Path()));
+}
+
+TEST(SessionClose, AKeyfileChangedOnDiskIsReplacedOnlyWhenTheUserSaysSo) {
+  for (const int answer : {kIdNo, kIdYes}) {
+    TempDir dir;
+    ProgramRun run(dir.Path());
+    run.ui.change_replies.push_back(Twice("pw", "pw"));
+    ASSERT_TRUE(InitSession(run.session).keyfile_open);
+    Keyfile& kf = run.session.keyfile;
+    run.ui.texts.push_back("made here");
+    ASSERT_EQ(NewKey(kf).size(), 32u);
+    // Another program saves the file meanwhile.
+    std::string theirs;
+    ASSERT_EQ(ReadWholeFile(kf.name, theirs), fe::kOk);
+    theirs += "x";
+    WriteFile(kf.name, theirs);
+    run.ui.buttons.push_back(answer);
+    run.ui.boxes.clear();
+    CloseSession(run.session);
+    ASSERT_EQ(run.ui.boxes.size(), 1u);
+    EXPECT_NE(run.ui.boxes[0].text.find("Replace it with the keys of this window?"),
+              std::string::npos);
+    std::string now;
+    ASSERT_EQ(ReadWholeFile(kf.name, now), fe::kOk);
+    EXPECT_EQ(now == theirs, answer == kIdNo);
+  }
 }
 
 TEST(SessionLog, LinesAreShown) {

@@ -6,6 +6,7 @@
 // After windows.h.
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <vector>
@@ -260,8 +261,11 @@ TEST(LqdeskMain, HotkeysEncryptTheOtherProgramsSelectionAndDecryptItBack) {
     pad.Select(10, 27);  // "the secret is 42."
     // The hotkey's message, as the system sends it when the user presses the combination.
     PostMessageW(main, WM_HOTKEY, static_cast<WPARAM>(ids.encrypt), 0);
-    WaitUntil([&] { return pad.Text().find(L"-----End_Lockquill_packet-----") != std::wstring::npos; });
+    const DWORD t0 = GetTickCount();
+    WaitUntil(
+        [&] { return pad.Text().find(L"-----End_Lockquill_packet-----") != std::wstring::npos; });
     after_encrypt = pad.Text();
+    fprintf(stderr, "encrypt took %lu ms\n", GetTickCount() - t0);
     const size_t a = after_encrypt.find(L"-----Start"), b = after_encrypt.find(L" Regards");
     if (a != std::wstring::npos && b != std::wstring::npos) armor = after_encrypt.substr(a, b - a);
     engine_plain = EngineDecrypt(keyfile, "hot", Utf8(armor));
@@ -271,6 +275,9 @@ TEST(LqdeskMain, HotkeysEncryptTheOtherProgramsSelectionAndDecryptItBack) {
     PostMessageW(main, WM_HOTKEY, static_cast<WPARAM>(ids.decrypt), 0);
     WaitUntil([&] { return pad.Text().find(L"-----") == std::wstring::npos; });
     after_decrypt = pad.Text();
+    for (const auto& line : ListItems(Control(main, mainc::kLog))) {
+      fprintf(stderr, "log: %ls\n", line.c_str());
+    }
     pad.Close();
     CloseMain(main);
   });
@@ -298,7 +305,8 @@ TEST(LqdeskMain, PasteAsTextGoesIntoTheClickedWindow) {
     PostMessageW(main, WM_COMMAND, mainc::kMenuPasteText, 0);
     Sleep(1500);  // the packet is made, then the note asks for a click
     ClickAt(pad.edit);
-    WaitUntil([&] { return pad.Text().find(L"-----End_Lockquill_packet-----") != std::wstring::npos; });
+    WaitUntil(
+        [&] { return pad.Text().find(L"-----End_Lockquill_packet-----") != std::wstring::npos; });
     pasted = pad.Text();
     pad.Close();
     CloseMain(main);
@@ -363,13 +371,13 @@ TEST(LqdeskMain, DroppedFilesAreEncryptedBesideThemselvesAndDecryptedIntoTheStor
     HWND tree = Control(main, mainc::kHistory);
     HTREEITEM root = TreeView_GetRoot(tree);
     RECT item{};
-    *reinterpret_cast<HTREEITEM*>(&item) = root;
-    SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item));
+    TreeView_GetItemRect(tree, root, &item, TRUE);
     ClickAt(tree, true, &item);
     Sleep(500);
     Keys({VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
-    WaitUntil([&] { return SendMessageW(Control(main, mainc::kIncludedFiles), LB_GETCOUNT, 0, 0) > 0; },
-              5000);
+    WaitUntil(
+        [&] { return SendMessageW(Control(main, mainc::kIncludedFiles), LB_GETCOUNT, 0, 0) > 0; },
+        5000);
     included_after_menu =
         static_cast<int>(SendMessageW(Control(main, mainc::kIncludedFiles), LB_GETCOUNT, 0, 0));
     CloseMain(main);
