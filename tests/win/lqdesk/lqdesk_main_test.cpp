@@ -130,7 +130,7 @@ TEST(LqdeskMain, PagesPopupAndStickyNoteAreDrawnAndTheCountFollowsTheList) {
   };
   std::wstring count_label, popup_selected;
   std::vector<std::wstring> log;
-  bool sticky_seen = false;
+  bool sticky_seen = false, hover_shown = false, hover_hidden = false;
   RunWithDriver(options, [&] {
     HWND main = OpenWithPassphrase(L"look");
     ASSERT_NE(main, nullptr);
@@ -150,6 +150,26 @@ TEST(LqdeskMain, PagesPopupAndStickyNoteAreDrawnAndTheCountFollowsTheList) {
     SavePicture(popup, "popup");
     Click(popup, popc::kClose);
     WaitHidden(popup);
+    // Resting the mouse on the first toolbar button shows it beside the button; leaving both
+    // hides it again.
+    HWND bar = nullptr;  // the main toolbar: the one with twelve buttons
+    for (HWND child = GetWindow(main, GW_CHILD); child && !bar;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      HWND b = FindWindowExW(child, nullptr, TOOLBARCLASSNAMEW, nullptr);
+      if (b && SendMessageW(b, TB_BUTTONCOUNT, 0, 0) >= 12) bar = b;
+    }
+    ASSERT_NE(bar, nullptr);
+    RECT button{};
+    SendMessageW(bar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&button));
+    POINT at{(button.left + button.right) / 2, (button.top + button.bottom) / 2};
+    POINT screen = at;
+    ClientToScreen(bar, &screen);
+    SetCursorPos(screen.x, screen.y);
+    SendMessageW(bar, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+    hover_shown = WaitVisible(popup, 5000);
+    SetCursorPos(screen.x + 400, screen.y + 400);
+    SendMessageW(bar, WM_MOUSELEAVE, 0, 0);
+    hover_hidden = WaitHidden(popup, 5000);
     // The sticky note follows the cursor while the program waits for a click.
     Menu(main, mainc::kMenuTabFirst);
     PostMessageW(main, WM_COMMAND, mainc::kMenuPasteText, 0);
@@ -183,6 +203,8 @@ TEST(LqdeskMain, PagesPopupAndStickyNoteAreDrawnAndTheCountFollowsTheList) {
   EXPECT_EQ(count_label.rfind(L"1 file included - ", 0), 0u) << count_label;
   EXPECT_EQ(popup_selected, L"Bob");
   EXPECT_TRUE(sticky_seen);
+  EXPECT_TRUE(hover_shown);
+  EXPECT_TRUE(hover_hidden);
   for (const auto& line : log) fprintf(stderr, "log: %ls\n", line.c_str());
 }
 
