@@ -182,7 +182,37 @@ void Desk::ShowAllWindows() {
   }
 }
 
-void SetTopmost(const char* form, bool on) { FK_SETTOPMOST(form, on ? 1 : 0); }
+namespace {
+
+struct OwnedTopmost {
+  HWND owner;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectOwnedTopmost(HWND hwnd, LPARAM param) {
+  auto* owned = reinterpret_cast<OwnedTopmost*>(param);
+  if (GetWindow(hwnd, GW_OWNER) == owned->owner &&
+      (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0) {
+    owned->found.push_back(hwnd);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+void SetTopmost(const char* form, bool on) {
+  // Under Wine a window that owns topmost popups (the toolbars' tooltip window) reports success
+  // but stays out of the topmost band; the popups are let go of for the change and owned again
+  // right after it.
+  HWND hwnd = static_cast<HWND>(FK_HANDLE(form, 0));
+  OwnedTopmost owned{hwnd, {}};
+  if (hwnd)
+    EnumThreadWindows(GetCurrentThreadId(), CollectOwnedTopmost, reinterpret_cast<LPARAM>(&owned));
+  for (HWND w : owned.found) SetWindowLongPtrW(w, GWLP_HWNDPARENT, 0);
+  FK_SETTOPMOST(form, on ? 1 : 0);
+  for (HWND w : owned.found)
+    SetWindowLongPtrW(w, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(hwnd));
+}
 
 int RunDesk(const DeskOptions& options) {
   Desk desk(options);

@@ -387,15 +387,28 @@ TEST(LqdeskMain, DroppedFilesAreEncryptedBesideThemselvesAndDecryptedIntoTheStor
     MoveFileW((doc + L".lqe").c_str(), upper.c_str());
     PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({upper})), 0);
     const std::string out = store + Utf8(L"Bericht \u00fcber M\u00e4rz.txt");
-    if (WaitUntil([&] { return FileExists(out); })) decrypted = ReadFile(out);
+    // Both drops are done when the log has said so three times (the packet file and the first
+    // drop, then the second drop).
+    WaitUntil([&] {
+      const auto log = ListItems(Control(main, mainc::kLog));
+      return std::count(log.begin(), log.end(), L"Finished successfully") >= 3;
+    });
+    if (FileExists(out)) decrypted = ReadFile(out);
     // The history's menu on the packet's entry: "Include file" (the fifth item).
     Menu(main, mainc::kMenuTabFirst + 3);
     HWND tree = Control(main, mainc::kHistory);
     HTREEITEM root = TreeView_GetRoot(tree);
     RECT item{};
     TreeView_GetItemRect(tree, root, &item, TRUE);
-    ClickAt(tree, true, &item);
-    Sleep(500);
+    // The menu is a window of its own while it waits for the choice.
+    auto menu_open = [] {
+      HWND m = FindWindowW(L"#32768", nullptr);
+      return m != nullptr && IsWindowVisible(m);
+    };
+    for (int attempt = 0; attempt < 3 && !menu_open(); ++attempt) {
+      ClickAt(tree, true, &item);
+      WaitUntil(menu_open, 3000);
+    }
     Keys({VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
     WaitUntil(
         [&] { return SendMessageW(Control(main, mainc::kIncludedFiles), LB_GETCOUNT, 0, 0) > 0; },
