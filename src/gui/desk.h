@@ -12,6 +12,7 @@
 #include "gui/form_main.h"
 #include "gui/form_overwrite.h"
 #include "gui/form_passphrase.h"
+#include "gui/form_selfextr.h"
 #include "gui/form_settings.h"
 #include "gui/form_stringentry.h"
 #include "gui/form_waitscreen.h"
@@ -48,6 +49,7 @@ class Desk {
   OverwriteForm overwrite;
   StringEntryForm string_entry;
   WaitScreen wait_screen;
+  SelfExtractForm self_extract;
 
   // The toolkit's callbacks.
   void AppStart();
