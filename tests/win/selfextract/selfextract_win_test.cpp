@@ -530,6 +530,40 @@ TEST_F(SelfExtractorWine, TwoProgramsRunAtTheSameTime) {
   EXPECT_TRUE(Eventually([&] { return Entries(temp).empty(); }, 10000));
 }
 
+TEST_F(SelfExtractorWine, AProgramMadeByLqSfxGivesBackItsText) {
+  const std::string temp = EmptyFolder("sfx-lq");
+  const std::string out = g_work + "FromLq.exe";
+  Put(g_work + "lq-msg.txt", "made on the command line");
+  SetEnvironmentVariableW(L"LQ_SFX_TEST_PASS", L"lq pass");
+  std::wstring command =
+      L"\"" + lq::WideFromUtf8(BinFolder() + "lq.exe") +
+      L"\" --passphrase-env LQ_SFX_TEST_PASS sfx --note \"from lq\" --text-file \"" +
+      lq::WideFromUtf8(g_work + "lq-msg.txt") + L"\" -o \"" + lq::WideFromUtf8(out) + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             lq::WideFromUtf8(g_work).c_str(), &si, &pi));
+  Child lq_run{pi};
+  EXPECT_EQ(Finish(lq_run), 0u);  // the programs come from lq.exe's own folder
+  ASSERT_TRUE(FileExists(out));
+
+  Child child;
+  ASSERT_TRUE(Start(out, temp, child));
+  HWND viewer = WaitTopOf(0, L"FormKit30Form", kViewerCaption, 60000);
+  ASSERT_NE(viewer, nullptr);
+  EXPECT_TRUE(Eventually([&] { return Text(Control(viewer, sx::kNote)) == L"from lq"; }))
+      << W(Text(Control(viewer, sx::kNote)));
+  Type(Control(viewer, sx::kMasked), L"lq pass");
+  Click(viewer, sx::kEnter);
+  EXPECT_TRUE(Eventually([&] {
+    return Text(Control(viewer, sx::kNote)) == L"made on the command line";
+  })) << W(Text(Control(viewer, sx::kNote)));
+  Click(viewer, sx::kExit);
+  EXPECT_EQ(Finish(child), 0u);
+  EXPECT_TRUE(Eventually([&] { return Entries(temp).empty(); }, 10000));
+}
+
 // Runs a program that must refuse to start anything: its launcher message and exit status.
 void ExpectLauncherRefusal(const std::string& program, const std::string& expected_message) {
   const std::string temp = EmptyFolder("sfx-refuse");
