@@ -63,6 +63,13 @@ const CommandUsage kCommands[] = {
      "encrypt text (--text or standard input) and files"},
     {"sign", "sign [--attach FILE]... [--text TEXT] [-o OUT.lqe]", "sign text and files"},
     {"decrypt", "decrypt [FILE|-]", "decrypt and verify armor or a packet file"},
+    {"sfx",
+     "sfx [--note NOTE | --note-file FILE] [--text TEXT | --text-file FILE|-] [--attach FILE]...\n"
+     "        [--programs DIR] [-o OUT.exe]",
+     "a self-extracting Windows program (default LQSEF.exe) that asks its receiver for a\n"
+     "      passphrase and gives back the text (standard input without --text or --text-file)\n"
+     "      and the files; DIR holds sxlaunch.exe, sxview.exe and FORMKIT30.dll\n"
+     "      (default $LQ_SFX_PROGRAMS, else the 32-bit Windows build)"},
     {"selftest", "selftest", "check the digest, cipher, codec and RSA routines"},
 };
 
@@ -451,6 +458,7 @@ int RunLq(const std::vector<std::string>& args, Terminal& terminal) {
   if (group == "group") return RunGroupCommand(ctx, sub, command_args);
   if (group == "signer") return RunSignerCommand(ctx, sub, command_args);
   if (group == "selftest") return RunSelftest(ctx, command_args);
+  if (group == "sfx") return RunSfxCommand(ctx, command_args);
   return RunPacketCommand(ctx, group, command_args);
 }
 

@@ -93,6 +93,7 @@ int RunSignerCommand(Context& ctx, const std::string& sub, const std::vector<std
 int RunSelftest(Context& ctx, const std::vector<std::string>& args);
 int RunPacketCommand(Context& ctx, const std::string& command,
                      const std::vector<std::string>& args);
+int RunSfxCommand(Context& ctx, const std::vector<std::string>& args);
 
 // The whole program: arguments without the program name. An exit status.
 int RunLq(const std::vector<std::string>& args, Terminal& terminal);

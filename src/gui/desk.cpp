@@ -73,7 +73,8 @@ Desk::Desk(const DeskOptions& opts)
       passphrase(*this),
       overwrite(*this),
       string_entry(*this),
-      wait_screen(*this) {
+      wait_screen(*this),
+      self_extract(*this) {
   desktop.pump = [] { FK_DOEVENTS(); };
   session.keyfile.hooks.closed = [this] {
     main.ShowKeyfileState();
@@ -128,6 +129,8 @@ void Desk::CreateForm(const std::string& form) {
     string_entry.Design();
   } else if (form == kWaitScreenForm) {
     wait_screen.Design();
+  } else if (form == kSelfExtractForm) {
+    self_extract.Design();
   }
 }
 
@@ -147,6 +150,8 @@ void Desk::DispatchEvent(const std::string& form, int id, int code, intptr_t val
     overwrite.OnEvent(id, code, value, cancel);
   } else if (form == kStringEntryForm) {
     string_entry.OnEvent(id, code, value, cancel);
+  } else if (form == kSelfExtractForm) {
+    self_extract.OnEvent(id, code, value, cancel);
   } else if (form == kWaitScreenForm && code == FK_EV_CLOSE && cancel) {
     *cancel = 1;  // the wait screen goes when its operation ends
   }

@@ -13,6 +13,7 @@
 #include "gui/form_overwrite.h"
 #include "gui/form_passphrase.h"
 #include "gui/form_popup.h"
+#include "gui/form_selfextr.h"
 #include "gui/form_settings.h"
 #include "gui/form_sticky.h"
 #include "gui/form_stringentry.h"
@@ -52,6 +53,7 @@ class Desk {
   OverwriteForm overwrite;
   StringEntryForm string_entry;
   WaitScreen wait_screen;
+  SelfExtractForm self_extract;
 
   // The toolkit's callbacks.
   void AppStart();

@@ -322,10 +322,8 @@ void MainForm::ShowKeyfileState() {
   FK_SETMENUITEM(kMainForm, kMenuCloseKeyfile, nullptr, kf.open ? 0 : FK_MI_DISABLED);
   FK_SETMENUITEM(kMainForm, kMenuReopenKeyfile, nullptr,
                  !kf.open && !kf.last_name.empty() ? 0 : FK_MI_DISABLED);
-  // The key manager and the self-extractor are their own windows, still to come.
+  // The key manager is its own window, still to come.
   FK_SETMENUITEM(kMainForm, kMenuKeymanager, nullptr, FK_MI_DISABLED);
-  FK_SETMENUITEM(kMainForm, kMenuSaveExecutable, nullptr, FK_MI_DISABLED);
-  if (FK_FORMEXISTS(kTab1Toolbar)) FK_DISABLETB(kTab1Toolbar, kToolbar, 9);
 }
 
 void MainForm::ShowIncludedFiles() {
@@ -434,6 +432,12 @@ void MainForm::OnMenu(int id) {
     case kMenuSaveSeparate:
       EncryptAndSaveAsSeparateFiles(s, bench);
       break;
+    case kMenuSaveExecutable: {
+      std::string text = bench.EditorText();
+      ShowSelfExtractorForm(desk_, text, s.packets.attachments);
+      Wipe(text);
+      break;
+    }
     case kMenuIncludeFile: {
       FileChooserRequest request;
       request.title = "Select file(s) to include in packet";

@@ -41,16 +41,19 @@ std::string NameOf(const std::string& path) {
 
 }  // namespace
 
+OverwriteForm::OverwriteForm(Desk& desk)
+    : OverwriteForm(kMainForm, [&desk] { return desk.session.settings.keep_on_top; }) {}
+
 OverwriteReply OverwriteForm::Ask(const OverwriteRequest& request) {
   if (FK_FORMEXISTS(kOverwriteForm)) return OverwriteReply{};  // one question at a time
   request_ = request;
   reply_ = OverwriteReply{};
   answered_ = false;
   std::string props = "CD";
-  if (desk_.session.settings.keep_on_top) props += "T";
-  const bool main_exists = FK_FORMEXISTS(kMainForm) != 0;
-  FK_FORM(kOverwriteForm, main_exists ? kMainForm : "", "Confirm to overwrite file", -1, -1, 62,
-          15.2, props.c_str());
+  if (on_top_ && on_top_()) props += "T";
+  const bool owner_exists = FK_FORMEXISTS(owner_) != 0;
+  FK_FORM(kOverwriteForm, owner_exists ? owner_ : "", "Confirm to overwrite file", -1, -1, 62, 15.2,
+          props.c_str());
   FK_SETFOCUS(kOverwriteForm, over_ctl::kNo);
   FK_SHOWMODAL(kOverwriteForm);
   if (FK_FORMEXISTS(kOverwriteForm)) FK_UNLOADFORM(kOverwriteForm);

@@ -2,6 +2,7 @@
 // both, four answers and the remember box.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "base/ui.h"
@@ -29,13 +30,18 @@ constexpr int kRemember = 114;
 
 class OverwriteForm {
  public:
-  explicit OverwriteForm(Desk& desk) : desk_(desk) {}
+  // lqdesk's: over MAIN, on top when the settings say so.
+  explicit OverwriteForm(Desk& desk);
+  // Any program's: over `owner` when that form exists; `on_top` is asked at each question.
+  OverwriteForm(const char* owner, std::function<bool()> on_top)
+      : owner_(owner), on_top_(std::move(on_top)) {}
   OverwriteReply Ask(const OverwriteRequest& request);
   void Design();
   void OnEvent(int id, int code, intptr_t value, int* cancel);
 
  private:
-  Desk& desk_;
+  const char* owner_;
+  std::function<bool()> on_top_;
   OverwriteRequest request_;
   OverwriteReply reply_;
   bool answered_ = false;

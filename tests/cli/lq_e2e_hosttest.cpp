@@ -14,6 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "crypto/random.h"
+#include "keys/keyfile.h"
+#include "packet/passphrase_packet.h"
+#include "selfextract/container.h"
+#include "support/recording_ui.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -423,6 +429,122 @@ TEST(LqUsage, MissingKeyfileAndSelftest) {
   EXPECT_TRUE(Contains(self.out, "AES (FIPS 197, SP 800-38A): ok"));
   EXPECT_FALSE(Contains(self.out, "FAILED"));
   fs::remove_all(dir);
+}
+
+// lq sfx: a self-extracting program from the command line, read back with the launcher's reader
+// and opened with the viewer's passphrase packet code.
+class LqSfx : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = UniqueDir("lq-sfx-");
+    progs = dir / "programs";
+    fs::create_directories(progs);
+    WriteFile(progs / "sxlaunch.exe", launcher);
+    WriteFile(progs / "sxview.exe", viewer);
+    WriteFile(progs / "formkit30.dll", toolkit);  // the build's own spelling
+    WriteFile(dir / "msg.txt", "the message");
+    WriteFile(dir / "a.txt", "file a");
+    WriteFile(dir / "b.bin", std::string(3000, '\0'));
+    setenv("PS", "sfx pass", 1);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  Outcome Sfx(std::vector<std::string> args, const std::string& input = {},
+              std::vector<std::string> global = {"--passphrase-env", "PS"}) {
+    global.push_back("sfx");
+    global.insert(global.end(), args.begin(), args.end());
+    return RunLq(dir, global, input);
+  }
+  // The packet of a written program, opened with the passphrase; files go to `store`.
+  lq::OpenedPassphrasePacket Open(const fs::path& program, const std::string& passphrase,
+                                  const fs::path& store, std::string* note = nullptr) {
+    const std::string file = ReadFile(program);
+    lq::DataBlockFields f;
+    EXPECT_EQ(lq::ReadDataBlock(file, f), lq::TailStatus::kOk);
+    EXPECT_EQ(file.substr(0, launcher.size()), launcher);
+    lq::Bytes v, t;
+    EXPECT_EQ(lq::UnpackPrograms(f, v, t), lq::UnpackStatus::kOk);
+    EXPECT_EQ(v, viewer);
+    EXPECT_EQ(t, toolkit);
+    lq::test::RecordingUi ui;
+    lq::RandomContext random;
+    lq::Keyfile kf(ui, random);
+    lq::PacketSession s(ui, random, kf);
+    fs::create_directories(store);
+    s.store_folder = store.string() + "/";
+    if (note) *note = lq::PassphrasePacketNote(s, f.packet);
+    std::string p = passphrase;
+    return lq::Open_PassphrasePacket(s, f.packet, p);
+  }
+
+  fs::path dir, progs;
+  const std::string launcher = "MZ launcher" + std::string(2000, 'L');
+  const std::string viewer = "MZ viewer" + std::string(9000, 'v');
+  const std::string toolkit = "MZ toolkit" + std::string(7000, 't');
+};
+
+TEST_F(LqSfx, BuildsAProgramWithNoteTextAndFiles) {
+  const Outcome r = Sfx({"--note", "call me", "--text-file", "msg.txt", "--attach", "a.txt",
+                         "--attach", "b.bin", "--programs", progs.string(), "-o", "out.exe"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Contains(r.err, "Executable file saved as: out.exe")) << r.err;
+  std::string note;
+  const auto opened = Open(dir / "out.exe", "sfx pass", dir / "store", &note);
+  EXPECT_EQ(note, "call me");
+  EXPECT_TRUE(opened.ok);
+  EXPECT_EQ(opened.text, "the message");
+  EXPECT_EQ(opened.files_in_packet, 2);
+  EXPECT_EQ(ReadFile(dir / "store" / "a.txt"), "file a");
+  EXPECT_EQ(ReadFile(dir / "store" / "b.bin"), std::string(3000, '\0'));
+  EXPECT_FALSE(Open(dir / "out.exe", "wrong", dir / "store2").ok);
+}
+
+TEST_F(LqSfx, TextFromStandardInputAndTheDefaultName) {
+  const Outcome r = Sfx({"--programs", progs.string()}, "typed text");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto opened = Open(dir / "LQSEF.exe", "sfx pass", dir / "store");
+  EXPECT_EQ(opened.text, "typed text");
+  EXPECT_EQ(opened.files_in_packet, 0);
+}
+
+TEST_F(LqSfx, AnExistingProgramIsReplacedOnlyWhenAllowed) {
+  WriteFile(dir / "out.exe", "old");
+  Outcome r = Sfx({"--text", "t", "--programs", progs.string(), "-o", "out.exe"}, {},
+                  {"--passphrase-env", "PS", "--no"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Contains(r.err, "already exists. Overwrite it?")) << r.err;
+  EXPECT_EQ(ReadFile(dir / "out.exe"), "old");
+  r = Sfx({"--text", "t", "--programs", progs.string(), "-o", "out.exe"}, {},
+          {"--passphrase-env", "PS", "--yes"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Open(dir / "out.exe", "sfx pass", dir / "store").ok);
+}
+
+TEST_F(LqSfx, MissingProgramsEmptyPassphraseAndUsageErrors) {
+  Outcome r = Sfx({"--text", "t", "--programs", (dir / "nothing").string(), "-o", "x.exe"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Contains(r.err, "Could not read launcher exe file!")) << r.err;
+  EXPECT_FALSE(fs::exists(dir / "x.exe"));
+  fs::remove(progs / "formkit30.dll");
+  r = Sfx({"--text", "t", "--programs", progs.string(), "-o", "x.exe"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Contains(r.err, "Could not read the dll!")) << r.err;
+  setenv("EMPTY", "", 1);
+  r = Sfx({"--text", "t", "--programs", progs.string(), "-o", "x.exe"}, {},
+          {"--passphrase-env", "EMPTY"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(fs::exists(dir / "x.exe"));
+  r = Sfx({"--text", "t", "--attach", "missing.txt", "--programs", progs.string()});
+  EXPECT_EQ(r.status, 1);
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--note", "a", "--note-file", "msg.txt"},
+                                             {"--text", "a", "--text-file", "msg.txt"},
+                                             {"--bogus"},
+                                             {"extra"}}) {
+    EXPECT_EQ(Sfx(args).status, 2) << args[0];
+  }
 }
 
 }  // namespace
