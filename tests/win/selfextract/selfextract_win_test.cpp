@@ -390,7 +390,7 @@ TEST_F(SelfExtractorWine, LqdeskDialogBuildsAProgramFromTextAndTwoFiles) {
     if (!WaitGone(form, 60000)) {
       EnumWindows(DumpWindow, 0);
       if (lq::gui::Desk* desk = lq::gui::CurrentDesk()) {
-        for (const std::string& line : desk->session.log_lines)
+        for (const std::string& line : desk->ui.log_lines())
           fprintf(stderr, "log: %s\n", line.c_str());
       }
     }
