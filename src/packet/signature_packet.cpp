@@ -48,6 +48,7 @@ Bytes Compose_SignaturePacket(PacketSession& s, std::string_view text) {
   Drop(list);
   Bytes b = Compose_SignedDatablock(s, text, e, signer);
   Drop(e);
+  if (b.empty()) return {};
   Bytes z = Compose_CompressedRecord(s, b);
   Drop(b);
   s.LogLine("Finished succesfully");

@@ -46,13 +46,13 @@ std::string DataPath(const std::string& name) {
   return std::string(LQ_TEST_DATA) + "/golden/" + name;
 }
 
-// The nested layout of a record: its header, then per field its length, and the layout of a
+// The nested layout of a record: its header, then per field its length, or the layout of a
 // field that is itself a record. Random bytes (IVs, session keys, filler) keep their lengths,
-// so two packets of the same content and date have the same layout.
+// so two packets of the same content have the same layout; what depends on the real clock (a
+// date record, anything holding one, any ciphertext or compressed stream of it) shows as "*".
 std::string Shape(std::string_view record, int depth) {
   if (record.size() < 6) return "?";
   std::string out(record.substr(0, 6));
-  // Date fields are number texts of the real clock, whose lengths vary with the day.
   if (out == "110001") return out + "(date)";
   out += "(";
   long pos = 7;
@@ -60,15 +60,30 @@ std::string Shape(std::string_view record, int depth) {
   while (pos >= 0 && count < 64) {
     const Bytes f = NextField(record, pos);
     if (pos < -1) break;
-    out += std::to_string(f.size());
     const bool is_record = f.size() >= 6 && std::all_of(f.begin(), f.begin() + 6, [](char c) {
                              return c >= '0' && c <= '9';
                            });
-    if (depth > 0 && is_record) out += Shape(f, depth - 1);
+    if (is_record && depth > 0) {
+      out += Shape(f, depth - 1);
+    } else if (!is_record && f.size() <= 128 && f.find("110001") == std::string::npos) {
+      out += std::to_string(f.size());
+    } else {
+      out += "*";
+    }
     out += ",";
     ++count;
   }
   return out + ")";
+}
+
+// The packet inside a packet file (its hash record holds "Encrypted" or "Signed" and it).
+std::string PacketFileShape(PacketSession& ps, const std::string& path) {
+  const Bytes file = ReadFile(path);
+  const auto outer = Fields(file);
+  if (outer.size() < 2) return "?";
+  const auto inner = Fields(Decompose_HashRecord(ps, outer[1]), 1);
+  if (inner.size() < 2) return "?";
+  return Shape(file, 0) + inner[0] + Shape(inner[1], 4);
 }
 
 // The golden keyfile's keys: Alice (everything, the signing key), Bob (a secret key that
@@ -425,10 +440,12 @@ TEST_F(Golden, PacketsMadeNowHaveTheGoldenLayout) {
   EXPECT_EQ(armored(now.public_armor), armored(ReadFile(DataPath("packet_public_key.txt"))));
   EXPECT_EQ(armored(now.signed_armor), armored(ReadFile(DataPath("packet_signed.txt"))));
   EXPECT_EQ(Shape(now.passphrase_packet, 3), Shape(ReadFile(DataPath("passphrase_packet.bin")), 3));
-  EXPECT_EQ(Shape(ReadFile(in.File("files.lqe")), 4),
-            Shape(ReadFile(DataPath("packet_files.lqe")), 4));
-  EXPECT_EQ(Shape(ReadFile(in.File("signed.lqe")), 4),
-            Shape(ReadFile(DataPath("signed_files.lqe")), 4));
+  EXPECT_EQ(PacketFileShape(*ps, in.File("files.lqe")),
+            PacketFileShape(*ps, DataPath("packet_files.lqe")));
+  EXPECT_EQ(PacketFileShape(*ps, in.File("signed.lqe")),
+            PacketFileShape(*ps, DataPath("signed_files.lqe")));
+  // The layouts carry the fixed-size parts: session entries, KeyIDs, digests, signatures.
+  EXPECT_EQ(armored(now.public_armor), "111001(104001(*,),106001(64,32,64,),)");
   const Bytes sig_now = Dearmor_SignedText(s.ui, now.signed_text);
   const Bytes sig_golden = Dearmor_SignedText(s.ui, ReadFile(DataPath("signed_text.txt")));
   EXPECT_EQ(Fields(sig_now, 1)[1], Fields(sig_golden, 1)[1]);
