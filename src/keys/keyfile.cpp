@@ -454,6 +454,8 @@ int SaveKeyfile(Keyfile& kf, const std::string& name, SaveCheck check) {
 // --- Create and prompt ---------------------------------------------------------------------------
 
 int CreateNewKeyfile(Keyfile& kf, const std::string& name) {
+  // A keyfile's key and salt come from the random sources: none is made without the OS's.
+  if (!CheckEntropy(kf.random, kf.ui)) return 1;
   // The passphrase is asked first, so that closing the dialog leaves the state as it was.
   ChangePassphraseRequest request;
   request.mode = ChangePassphraseMode::kNewKeyfile;

@@ -183,6 +183,7 @@ Bytes EncryptSessionKeyWithPublicKey(PacketSession& s, std::string_view record,
 Bytes Compose_EncryptionPacket(PacketSession& s, std::string_view text) {
   s.ClearStatus();
   s.SetStatusColour("green");
+  if (!CheckEntropy(s.random, s.ui)) return {};
   if (s.encrypt && s.Recipients().empty()) {
     ShowMessage(s.ui, "EnDec_NoRecipientsSelected", mb::kIconHand);
     return {};

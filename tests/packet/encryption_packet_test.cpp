@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "crypto/aes.h"
 #include "crypto/sha256.h"
 #include "keys/rsa_keys.h"
 #include "packet/armor.h"
+#include "packet/passphrase_packet.h"
 #include "packet/signature_packet.h"
 #include "packet_fixture.h"
 
@@ -444,6 +447,25 @@ TEST_F(PacketHardening, StatedSizeAboveTheCeilingIsRefusedBeforeAllocating) {
   ps->max_plaintext_bytes = kMaxPlaintextBytes;
   Forget();
   EXPECT_EQ(Decompose_EncryptionPacket(*ps, packet), std::string(5000, 'q'));
+}
+
+bool FixedBytes(void* out, size_t length) {
+  std::memset(out, 7, length);
+  return true;
+}
+
+TEST_F(PacketHardening, WithoutOsEntropyNoPacketIsMade) {
+  const EntropySource source[] = {FixedBytes};
+  RuntimeGenerator generator(source, 1);
+  RandomContext weak(generator);
+  weak.outside_entropy = false;  // stands for a generator whose OS sources all failed
+  PacketSession ws(s.ui, weak, s.kf);
+  ws.SetRecipients({w->carol});
+  Forget();
+  EXPECT_EQ(Compose_EncryptionPacket(ws, "text"), "");
+  EXPECT_EQ(Compose_SignaturePacket(ws, "text"), "");
+  EXPECT_EQ(Compose_PassphrasePacket(ws, "note", "text", "pass"), "");
+  EXPECT_EQ(s.ui.MessageKeys(), std::vector<std::string>(3, "Random_NoEntropy"));
 }
 
 TEST_F(PacketHardening, StoreFolderWithoutSeparatorStillStoresInsideIt) {
