@@ -3,6 +3,7 @@
 // known, else the plain fixed-window power of d.
 #include "crypto/rsa.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "base/catalogue.h"
@@ -132,9 +133,12 @@ void WipeKeyPair(RsaKeyPair& pair) {
 
 Bytes RsaBlock(RandomContext& ctx, std::string_view payload, int bits) {
   const size_t k = bits > 0 ? static_cast<size_t>(bits) / 8 : 0;
-  Bytes block(payload);
+  // Room for the whole block first: growing it later would leave a copy of the payload (a
+  // session key) in freed memory.
+  Bytes block;
+  block.reserve(std::max(k, payload.size()));
+  block.assign(payload);
   if (k <= payload.size()) return block;
-  block.reserve(k);
   for (size_t i = payload.size() + 1; i < k; ++i)
     block.push_back(static_cast<char>(RandomByte(ctx)));
   block.push_back('\0');
