@@ -1082,6 +1082,51 @@ struct CtRsa {
     return K::Compare(a.data(), a.size(), b.data(), b.size()) == 0;
   }
 
+  // Integer square root (Newton's method from above); variable time, public set-up only.
+  static Vec ISqrt(const Vec& a) {
+    if (a.empty()) return {};
+    const size_t bits = K::BitLength(a.data(), a.size());
+    Vec x((bits / 2 + 1) / kBits + 1, 0);
+    x[(bits / 2 + 1) / kBits] = L{1} << ((bits / 2 + 1) % kBits);  // 2^(bits/2 + 1) > sqrt(a)
+    K::Trim(x);
+    while (true) {
+      Vec q, r;
+      K::DivMod(a, x, &q, &r);
+      Vec y = K::AddVec(x, q);
+      K::RShift(y.data(), y.data(), y.size(), 1);
+      K::Trim(y);
+      if (K::Compare(y.data(), y.size(), x.data(), x.size()) >= 0) return x;
+      x = std::move(y);
+    }
+  }
+
+  // The quick way for a key whose d was taken modulo phi (ours): e d - 1 = k phi with k below
+  // e, and phi = n - (p + q) + 1 just below n, so k is (e d - 1) / n rounded up; then p + q and
+  // (p - q)^2 = (p + q)^2 - 4 n give both primes. False when the numbers do not fit that.
+  static bool PrimesFromPhi(const Vec& n, const Vec& ed1, Vec& p, Vec& q) {
+    Vec k, rem;
+    K::DivMod(ed1, n, &k, &rem);
+    k = K::AddVec(k, Vec{1});
+    Vec phi;
+    K::DivMod(ed1, k, &phi, &rem);
+    if (!rem.empty() || K::Compare(phi.data(), phi.size(), n.data(), n.size()) >= 0) return false;
+    // s = n - phi + 1 = p + q
+    Vec s = K::AddVec(K::SubVec(n, phi), Vec{1});
+    Vec s2 = K::MulVec(s, s);
+    Vec n4 = K::MulVec(n, Vec{4});
+    if (K::Compare(s2.data(), s2.size(), n4.data(), n4.size()) < 0) return false;
+    const Vec disc = K::SubVec(s2, n4);
+    const Vec r = ISqrt(disc);
+    if (!Equal(K::MulVec(r, r), disc)) return false;
+    p = K::AddVec(s, r);
+    K::RShift(p.data(), p.data(), p.size(), 1);
+    K::Trim(p);
+    q = K::SubVec(s, r);
+    K::RShift(q.data(), q.data(), q.size(), 1);
+    K::Trim(q);
+    return !q.empty() && !(q.size() == 1 && q[0] == 1) && Equal(K::MulVec(p, q), n);
+  }
+
   // Finds p and q with n = p q from e d - 1 = 2^t r: for a base g, g^r squared up to t times
   // reaches 1, and the value just before it, when it is not -1, is a square root of 1 that
   // shares a factor with n. Half the bases or more succeed for a true key. False when none of
@@ -1093,6 +1138,7 @@ struct CtRsa {
     K::Sub1(ed.data(), ed.data(), ed.size(), 1);
     K::Trim(ed);
     if (ed.empty() || (ed[0] & 1)) return false;
+    if (PrimesFromPhi(n, ed, p, q)) return true;
     size_t t = 0;
     while (((ed[t / kBits] >> (t % kBits)) & 1) == 0) ++t;
     Vec r(ed.size());

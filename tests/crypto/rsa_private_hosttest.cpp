@@ -229,3 +229,28 @@ TEST(RsaPrivateKey, PreparedFromGeneratedKeys) {
 
 }  // namespace
 }  // namespace lq
+
+namespace lq {
+namespace {
+
+TYPED_TEST(CtRsaVsGmp, PrimesComeStraightFromPhiForKeysLikeOurs) {
+  using Ct = typename TypeParam::Ct;
+  using B = typename TypeParam::B;
+  using K = typename Ct::K;
+  std::mt19937_64 rng(22);
+  for (int bits : {128, 260, 512}) {
+    const GmpKey key = MakeKey(rng, bits, bits);
+    typename Ct::Vec ed = K::MulVec(B::In(key.e), B::In(key.d)), p, q;
+    K::Sub1(ed.data(), ed.data(), ed.size(), 1);
+    K::Trim(ed);
+    ASSERT_TRUE(Ct::PrimesFromPhi(B::In(key.n), ed, p, q)) << bits;
+    EXPECT_TRUE((B::Out(p) == key.p && B::Out(q) == key.q) ||
+                (B::Out(p) == key.q && B::Out(q) == key.p));
+    // A wrong e d - 1 is no phi multiple: refused, never a wrong split.
+    K::Sub1(ed.data(), ed.data(), ed.size(), 2);
+    EXPECT_FALSE(Ct::PrimesFromPhi(B::In(key.n), ed, p, q)) << bits;
+  }
+}
+
+}  // namespace
+}  // namespace lq
