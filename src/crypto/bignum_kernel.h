@@ -1026,6 +1026,18 @@ struct CtRsa {
     return r;
   }
 
+  // x mod m for x below m R (at most 2 m.n limbs): REDC(x) = x R^-1, then a product with R^2
+  // mod m puts the R back. Two Montgomery steps instead of Reduce's pass per bit.
+  static Vec ReduceMont(const L* x, size_t xn, const Modulus& m) {
+    Mont mont(m.m);
+    std::fill(mont.t.begin(), mont.t.end(), L{0});
+    std::copy(x, x + xn, mont.t.begin());
+    Vec r(m.n);
+    mont.Redc(r.data());
+    mont.MulMont(r.data(), r.data(), m.r2.data());
+    return r;
+  }
+
   // x^e mod m for x below m (m.n limbs), e of en limbs; normal form in and out.
   static Vec Pow(const Modulus& m, const L* x, const L* e, size_t en) {
     Mont mont(m.m);
@@ -1040,7 +1052,8 @@ struct CtRsa {
   // The value below n with residues m1 mod p and m2 mod q (Garner): m2 + q ((m1 - m2) q^-1 mod p).
   static Vec Combine(const Key& k, const Vec& m1, const Vec& m2) {
     const size_t np = k.p.n, nq = k.q.n, nn = k.n.n;
-    Vec diff = Reduce(m2.data(), nq, k.p);
+    // m2 < q: below p R when q has no more limbs than p.
+    Vec diff = nq <= np ? ReduceMont(m2.data(), nq, k.p) : Reduce(m2.data(), nq, k.p);
     const L borrow = K::SubN(diff.data(), m1.data(), diff.data(), np);
     K::CondAdd(diff.data(), k.p.m.data(), np, static_cast<L>(0) - borrow);
     Mont mont(k.p.m);
@@ -1062,7 +1075,10 @@ struct CtRsa {
     if (k.blinded) mont.MulMont(x.data(), x.data(), k.blind_mont.data());
     Vec m;
     if (k.crt) {
-      const Vec cp = Reduce(x.data(), nn, k.p), cq = Reduce(x.data(), nn, k.q);
+      // x < p q is below p R when q has no more limbs than p, and below q R the other way.
+      const size_t np = k.p.n, nq = k.q.n;
+      const Vec cp = nq <= np ? ReduceMont(x.data(), nn, k.p) : Reduce(x.data(), nn, k.p);
+      const Vec cq = np <= nq ? ReduceMont(x.data(), nn, k.q) : Reduce(x.data(), nn, k.q);
       const Vec m1 = Pow(k.p, cp.data(), k.dp.data(), k.dp.size());
       const Vec m2 = Pow(k.q, cq.data(), k.dq.data(), k.dq.size());
       m = Combine(k, m1, m2);
