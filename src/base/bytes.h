@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace lq {
 
@@ -37,6 +38,46 @@ void WipeMemory(void* p, size_t n);
 // Overwrites a secret (passphrase, derived key, session key, plaintext stage) with zero bytes
 // and empties it. Call it as soon as the secret is consumed.
 void Wipe(std::string& secret);
+
+// A secret byte string that wipes itself when it goes (passphrases, derived keys, session keys,
+// plaintext stages), so no early return or `continue` can leave one behind. Moving hands the
+// bytes on and wipes what the move leaves in the source; there are no implicit copies.
+class SecretBytes {
+ public:
+  SecretBytes() = default;
+  explicit SecretBytes(std::string&& value) : value_(std::move(value)) { Wipe(value); }
+  ~SecretBytes() { Wipe(value_); }
+  SecretBytes(SecretBytes&& other) noexcept : value_(std::move(other.value_)) {
+    Wipe(other.value_);
+  }
+  SecretBytes& operator=(SecretBytes&& other) noexcept {
+    if (this != &other) {
+      Wipe(value_);
+      value_ = std::move(other.value_);
+      Wipe(other.value_);
+    }
+    return *this;
+  }
+  SecretBytes(const SecretBytes&) = delete;
+  SecretBytes& operator=(const SecretBytes&) = delete;
+
+  // Wipes the old bytes and takes `value` (wiping what the move leaves behind).
+  void Reset(std::string&& value) {
+    Wipe(value_);
+    value_ = std::move(value);
+    Wipe(value);
+  }
+  void Clear() { Wipe(value_); }
+  std::string_view view() const { return value_; }
+  // The bytes themselves, for routines that take a string; a copy made from it is the caller's.
+  std::string& str() { return value_; }
+  const std::string& str() const { return value_; }
+  size_t size() const { return value_.size(); }
+  bool empty() const { return value_.empty(); }
+
+ private:
+  std::string value_;
+};
 
 // Upper-case hexadecimal text of the bytes, two digits per byte, no separators.
 std::string HexText(std::string_view bytes);

@@ -9,10 +9,35 @@
 #endif
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace lq::bignum_detail {
+
+// Limb storage that is zeroed before it is given back, so keys, powers, products and the
+// residues of prime candidates never linger in freed memory.
+template <typename T>
+struct WipingAllocator {
+  using value_type = T;
+  WipingAllocator() = default;
+  template <typename U>
+  WipingAllocator(const WipingAllocator<U>&) {}
+  T* allocate(size_t n) { return std::allocator<T>{}.allocate(n); }
+  void deallocate(T* p, size_t n) {
+    if (n != 0) {
+      std::memset(static_cast<void*>(p), 0, n * sizeof(T));
+      // The asm that may read the memory keeps the compiler from dropping the memset.
+      __asm__ __volatile__("" : : "r"(p) : "memory");
+    }
+    std::allocator<T>{}.deallocate(p, n);
+  }
+  template <typename U>
+  bool operator==(const WipingAllocator<U>&) const {
+    return true;
+  }
+};
 
 template <typename L>
 struct LimbTraits;
@@ -94,7 +119,7 @@ inline uint64_t AddMul1MulxAdx(uint64_t* r, const uint64_t* a, size_t blocks, ui
 template <typename L, bool kUseAsm = true>
 struct Mpn {
   using W = typename LimbTraits<L>::Wide;
-  using Vec = std::vector<L>;
+  using Vec = std::vector<L, WipingAllocator<L>>;
   static constexpr int kBits = sizeof(L) * 8;
 
   // True when AddMul1 runs the MULX/ADX loop.
@@ -367,22 +392,43 @@ struct Mpn {
     }
   }
 
-  // r[0..n) = |a - b| for a of n limbs and b of m <= n limbs; returns true when a < b.
-  static bool SubAbs(L* r, const L* a, size_t n, const L* b, size_t m) {
-    bool a_smaller;
-    if (n > m && Normalized(a + m, n - m) != 0) {
-      a_smaller = false;
-    } else {
-      a_smaller = CompareN(a, b, m) < 0;
+  // ---- Branch-free helpers (the private-key path runs through everything below) ----
+
+  // All ones when x is not zero, else zero.
+  static L MaskNonZero(L x) {
+    return static_cast<L>(0) - ((x | (static_cast<L>(0) - x)) >> (kBits - 1));
+  }
+  // r = a where mask is all ones, r unchanged where it is zero.
+  static void Select(L* r, const L* a, size_t n, L mask) {
+    for (size_t i = 0; i < n; ++i) r[i] = (a[i] & mask) | (r[i] & ~mask);
+  }
+  // r = -r (two's complement over n limbs) when mask is all ones.
+  static void CondNegate(L* r, size_t n, L mask) {
+    L carry = mask & 1;
+    for (size_t i = 0; i < n; ++i) {
+      L x = (r[i] ^ mask) + carry;
+      carry = x < carry;
+      r[i] = x;
     }
-    if (a_smaller) {
-      // b is at most m limbs and a's high part is zero.
-      SubN(r, b, a, m);
-      std::fill(r + m, r + n, L{0});
-    } else {
-      Sub(r, a, n, b, m);
+  }
+  // r += a over n limbs where mask is all ones; returns the carry.
+  static L CondAdd(L* r, const L* a, size_t n, L mask) {
+    L carry = 0;
+    for (size_t i = 0; i < n; ++i) {
+      W s = static_cast<W>(r[i]) + (a[i] & mask) + carry;
+      r[i] = static_cast<L>(s);
+      carry = static_cast<L>(s >> kBits);
     }
-    return a_smaller;
+    return carry;
+  }
+
+  // r[0..n) = |a - b| for a of n limbs and b of m <= n limbs; returns all ones when a < b, else
+  // zero. Both differences are formed the same way whatever the values (no comparison first),
+  // as Karatsuba runs on the operands of private-key operations.
+  static L SubAbs(L* r, const L* a, size_t n, const L* b, size_t m) {
+    const L mask = static_cast<L>(0) - Sub(r, a, n, b, m);
+    CondNegate(r, n, mask);
+    return mask;
   }
 
   // Scratch limbs the Karatsuba routines need for n-limb operands.
@@ -399,12 +445,11 @@ struct Mpn {
     L* db = da + l;
     L* prod = db + l;
     L* next = prod + 2 * l;
-    const bool neg_a = SubAbs(da, a, l, a + l, h);
-    const bool neg_b = SubAbs(db, b, l, b + l, h);
+    const L negative = SubAbs(da, a, l, a + l, h) ^ SubAbs(db, b, l, b + l, h);
     MulN(prod, da, db, l, next);
     MulN(r, a, b, l, next);
     MulN(r + 2 * l, a + l, b + l, h, next);
-    Combine(r, prod, l, h, neg_a != neg_b, next);
+    Combine(r, prod, l, h, negative, next);
   }
 
   // r[0..2n) = a^2; scratch of ScratchFor(n) limbs.
@@ -421,26 +466,31 @@ struct Mpn {
     SqrN(prod, da, l, next);
     SqrN(r, a, l, next);
     SqrN(r + 2 * l, a + l, h, next);
-    Combine(r, prod, l, h, false, next);
+    Combine(r, prod, l, h, 0, next);
   }
 
   // With z0 = r[0..2l) and z2 = r[2l..2l+2h), adds (z0 + z2 +/- prod) B^l into r.
-  // prod = |(a0 - a1)(b0 - b1)|; `add_prod` is true when that product is negative.
-  static void Combine(L* r, const L* prod, size_t l, size_t h, bool add_prod, L* t) {
+  // prod = |(a0 - a1)(b0 - b1)|; `add_mask` is all ones when that product is negative (it is
+  // then added), zero when it is subtracted. Both cases run the same instructions.
+  static void Combine(L* r, const L* prod, size_t l, size_t h, L add_mask, L* t) {
     const size_t n2 = 2 * l;
     // t = z0 + z2 (2l + 1 limbs)
     L c = Add(t, r, n2, r + n2, 2 * h);
     t[n2] = c;
-    if (add_prod) {
-      t[n2] += AddN(t, t, prod, n2);
-    } else {
-      t[n2] -= SubN(t, t, prod, n2);
+    // t + prod, or t + ~prod + 1 = t - prod + B^n2 (the B^n2 taken off the top limb).
+    const L sub = ~add_mask;
+    L carry = sub & 1;
+    for (size_t i = 0; i < n2; ++i) {
+      W s = static_cast<W>(t[i]) + (prod[i] ^ sub) + carry;
+      t[i] = static_cast<L>(s);
+      carry = static_cast<L>(s >> kBits);
     }
+    t[n2] += carry + sub;
     // r[l..] += t; the total fits in 2(l + h) limbs.
     const size_t rest = 2 * (l + h) - l;
     const size_t tn = std::min(n2 + 1, rest);
-    L carry = Add(r + l, r + l, rest, t, tn);
-    (void)carry;
+    L carry_out = Add(r + l, r + l, rest, t, tn);
+    (void)carry_out;
   }
 
   // r[0..an+bn) = a * b for any sizes (an, bn >= 1); r must not overlap the inputs.
@@ -704,7 +754,10 @@ struct Mpn {
         tp[i] = AddMul1(tp + i, m, n, q);
       }
       L carry = AddN(r, tp + n, tp, n);
-      if (carry || CompareN(r, m, n) >= 0) SubN(r, r, m, n);
+      // r (with `carry` above it) is below 2m: take r - m unless that borrows, without a branch
+      // (t's low half is free for the difference).
+      const L borrow = SubN(tp, r, m, n);
+      Select(r, tp, n, (static_cast<L>(0) - carry) | (borrow - 1));
     }
     void MulMont(L* r, const L* a, const L* b) {
       if (n < MulThreshold()) {
@@ -723,6 +776,80 @@ struct Mpn {
       Redc(r);
     }
   };
+
+  // ---- Constant-time exponentiation for private keys ----
+  // Nothing below branches on, or indexes memory by, the value of a secret: loops run over limb
+  // counts and bit positions only, table entries are read in full under masks, and the final
+  // subtraction of every Montgomery product is branch-free.
+
+  // r[0..mn) = x mod m for x of xn limbs and any m > 0 of mn limbs: every bit of x, from the top,
+  // is shifted in and m is taken off whenever the value reaches it. xn * kBits passes over m,
+  // so it serves set-up and one reduction per operation, not the exponentiation itself.
+  // scratch: mn limbs.
+  static void CtMod(L* r, const L* x, size_t xn, const L* m, size_t mn, L* scratch) {
+    std::fill(r, r + mn, L{0});
+    for (size_t i = xn * kBits; i-- > 0;) {
+      const L top = LShift(r, r, mn, 1);
+      r[0] |= (x[i / kBits] >> (i % kBits)) & 1;
+      const L borrow = SubN(scratch, r, m, mn);
+      Select(r, scratch, mn, (static_cast<L>(0) - top) | (borrow - 1));
+    }
+  }
+
+  // Fixed window width for an exponent of `bits` bits.
+  static int CtWindowBits(size_t bits) {
+    if (bits <= 256) return 3;
+    if (bits <= 768) return 4;
+    if (bits <= 2048) return 5;
+    return 6;
+  }
+
+  // The `take` bits of e (en limbs) from bit `pos` up.
+  static L Bits(const L* e, size_t en, size_t pos, int take) {
+    const size_t limb = pos / kBits, off = pos % kBits;
+    L v = e[limb] >> off;
+    if (off + static_cast<size_t>(take) > static_cast<size_t>(kBits) && limb + 1 < en)
+      v |= e[limb + 1] << (kBits - off);
+    return v & ((L{1} << take) - 1);
+  }
+
+  // r = table[index] of `count` entries of n limbs, every entry read.
+  static void CtLookup(L* r, const L* table, size_t count, size_t n, L index) {
+    std::fill(r, r + n, L{0});
+    for (size_t j = 0; j < count; ++j) {
+      const L mask = ~MaskNonZero(static_cast<L>(j) ^ index);
+      for (size_t i = 0; i < n; ++i) r[i] |= table[j * n + i] & mask;
+    }
+  }
+
+  // out = base^e in Montgomery form (base and one in Montgomery form too), over all en * kBits
+  // bits of e from the top in fixed windows: w squarings and one product per window whatever
+  // the bits are, the zero window multiplying by one from the table.
+  static void CtPowMont(Montgomery& mont, L* out, const L* base, const L* e, size_t en,
+                        const L* one) {
+    const size_t n = mont.n;
+    const size_t total = en * kBits;
+    const int w = CtWindowBits(total);
+    const size_t count = size_t{1} << w;
+    Vec table(count * n);
+    std::copy(one, one + n, table.data());
+    std::copy(base, base + n, table.data() + n);
+    for (size_t i = 2; i < count; ++i) {
+      mont.MulMont(table.data() + i * n, table.data() + (i - 1) * n, base);
+    }
+    Vec acc(one, one + n), entry(n);
+    size_t pos = total;
+    size_t take = total % static_cast<size_t>(w);
+    if (take == 0) take = static_cast<size_t>(w);
+    while (pos > 0) {
+      pos -= take;
+      for (size_t j = 0; j < take; ++j) mont.SqrMont(acc.data(), acc.data());
+      CtLookup(entry.data(), table.data(), count, n, Bits(e, en, pos, static_cast<int>(take)));
+      mont.MulMont(acc.data(), acc.data(), entry.data());
+      take = static_cast<size_t>(w);
+    }
+    std::copy(acc.begin(), acc.end(), out);
+  }
 
   // Window width for an exponent of `bits` bits: minimises 2^(k-1) precomputed odd powers plus
   // about bits / (k + 1) window multiplications.
@@ -846,6 +973,309 @@ struct Mpn {
     Vec out = SlidingWindow(base, e, n, one, mul, sqr);
     Trim(out);
     return out;
+  }
+};
+
+// The RSA private operation in constant time: M = C^d mod n by the Chinese remainder theorem
+// with primes recovered from n, e and d, the input blinded with r^e and the result unblinded
+// with r^-1 (a fresh pair each time, by squaring), or without e the plain fixed-window power.
+// Prepare runs once per key; its prime recovery is the one part whose time depends on the key
+// (it has to try bases until one splits n), everything Apply does is branch-free in the secrets.
+template <typename L, bool kUseAsm = true>
+struct CtRsa {
+  using K = Mpn<L, kUseAsm>;
+  using Vec = typename K::Vec;
+  using Mont = typename K::Montgomery;
+  static constexpr int kBits = K::kBits;
+
+  // A modulus with R^2 mod m and one (R mod m), the Montgomery constants, made without a branch
+  // on m's value.
+  struct Modulus {
+    Vec m, r2, one;
+    size_t n = 0;
+    void Set(const Vec& value) {
+      m = value;
+      n = m.size();
+      Vec scratch(n), x(2 * n + 1, 0);
+      x[2 * n] = 1;
+      r2.assign(n, 0);
+      K::CtMod(r2.data(), x.data(), x.size(), m.data(), n, scratch.data());
+      std::fill(x.begin(), x.end(), L{0});
+      x[n] = 1;
+      one.assign(n, 0);
+      K::CtMod(one.data(), x.data(), n + 1, m.data(), n, scratch.data());
+    }
+  };
+
+  struct Key {
+    Modulus n;
+    Vec d;  // at least as many limbs as n
+    bool crt = false;
+    Modulus p, q;
+    Vec dp, dq;     // d mod (p - 1) and d mod (q - 1), as many limbs as p and q
+    Vec qinv_mont;  // q^-1 mod p in p's Montgomery form
+    bool blinded = false;
+    Vec blind_mont;    // r^e mod n in n's Montgomery form
+    Vec unblind_mont;  // r^-1 mod n in n's Montgomery form
+  };
+
+  // x mod m into m.n limbs.
+  static Vec Reduce(const L* x, size_t xn, const Modulus& m) {
+    Vec r(m.n), scratch(m.n);
+    K::CtMod(r.data(), x, xn, m.m.data(), m.n, scratch.data());
+    return r;
+  }
+
+  // x mod m for x below m R (at most 2 m.n limbs): REDC(x) = x R^-1, then a product with R^2
+  // mod m puts the R back. Two Montgomery steps instead of Reduce's pass per bit.
+  static Vec ReduceMont(const L* x, size_t xn, const Modulus& m) {
+    Mont mont(m.m);
+    std::fill(mont.t.begin(), mont.t.end(), L{0});
+    std::copy(x, x + xn, mont.t.begin());
+    Vec r(m.n);
+    mont.Redc(r.data());
+    mont.MulMont(r.data(), r.data(), m.r2.data());
+    return r;
+  }
+
+  // x^e mod m for x below m (m.n limbs), e of en limbs; normal form in and out.
+  static Vec Pow(const Modulus& m, const L* x, const L* e, size_t en) {
+    Mont mont(m.m);
+    Vec xm(m.n), out(m.n), one(m.n, 0);
+    mont.MulMont(xm.data(), x, m.r2.data());
+    K::CtPowMont(mont, out.data(), xm.data(), e, en, m.one.data());
+    one[0] = 1;
+    mont.MulMont(out.data(), out.data(), one.data());
+    return out;
+  }
+
+  // The value below n with residues m1 mod p and m2 mod q (Garner): m2 + q ((m1 - m2) q^-1 mod p).
+  static Vec Combine(const Key& k, const Vec& m1, const Vec& m2) {
+    const size_t np = k.p.n, nq = k.q.n, nn = k.n.n;
+    // m2 < q: below p R when q has no more limbs than p.
+    Vec diff = nq <= np ? ReduceMont(m2.data(), nq, k.p) : Reduce(m2.data(), nq, k.p);
+    const L borrow = K::SubN(diff.data(), m1.data(), diff.data(), np);
+    K::CondAdd(diff.data(), k.p.m.data(), np, static_cast<L>(0) - borrow);
+    Mont mont(k.p.m);
+    Vec h(np);
+    mont.MulMont(h.data(), diff.data(), k.qinv_mont.data());
+    Vec out(std::max(np + nq, nn) + 1, 0);
+    K::MulBasecase(out.data(), k.q.m.data(), nq, h.data(), np);
+    K::Add(out.data(), out.data(), out.size(), m2.data(), nq);
+    out.resize(nn);
+    return out;
+  }
+
+  // c^d mod n for c below n (n.n limbs): the whole private operation.
+  static Vec Apply(Key& k, const Vec& c) {
+    const size_t nn = k.n.n;
+    Mont mont(k.n.m);
+    Vec x(c);
+    x.resize(nn, 0);
+    if (k.blinded) mont.MulMont(x.data(), x.data(), k.blind_mont.data());
+    Vec m;
+    if (k.crt) {
+      // x < p q is below p R when q has no more limbs than p, and below q R the other way.
+      const size_t np = k.p.n, nq = k.q.n;
+      const Vec cp = nq <= np ? ReduceMont(x.data(), nn, k.p) : Reduce(x.data(), nn, k.p);
+      const Vec cq = np <= nq ? ReduceMont(x.data(), nn, k.q) : Reduce(x.data(), nn, k.q);
+      const Vec m1 = Pow(k.p, cp.data(), k.dp.data(), k.dp.size());
+      const Vec m2 = Pow(k.q, cq.data(), k.dq.data(), k.dq.size());
+      m = Combine(k, m1, m2);
+    } else {
+      m = Pow(k.n, x.data(), k.d.data(), k.d.size());
+    }
+    if (k.blinded) {
+      mont.MulMont(m.data(), m.data(), k.unblind_mont.data());
+      // The next operation's pair: (r^2)^e and (r^2)^-1.
+      mont.SqrMont(k.blind_mont.data(), k.blind_mont.data());
+      mont.SqrMont(k.unblind_mont.data(), k.unblind_mont.data());
+    }
+    return m;
+  }
+
+  static bool Equal(const Vec& a, const Vec& b) {
+    return K::Compare(a.data(), a.size(), b.data(), b.size()) == 0;
+  }
+
+  // Integer square root (Newton's method from above); variable time, public set-up only.
+  static Vec ISqrt(const Vec& a) {
+    if (a.empty()) return {};
+    const size_t bits = K::BitLength(a.data(), a.size());
+    Vec x((bits / 2 + 1) / kBits + 1, 0);
+    x[(bits / 2 + 1) / kBits] = L{1} << ((bits / 2 + 1) % kBits);  // 2^(bits/2 + 1) > sqrt(a)
+    K::Trim(x);
+    while (true) {
+      Vec q, r;
+      K::DivMod(a, x, &q, &r);
+      Vec y = K::AddVec(x, q);
+      K::RShift(y.data(), y.data(), y.size(), 1);
+      K::Trim(y);
+      if (K::Compare(y.data(), y.size(), x.data(), x.size()) >= 0) return x;
+      x = std::move(y);
+    }
+  }
+
+  // The quick way for a key whose d was taken modulo phi (ours): e d - 1 = k phi with k below
+  // e, and phi = n - (p + q) + 1 just below n, so k is (e d - 1) / n rounded up; then p + q and
+  // (p - q)^2 = (p + q)^2 - 4 n give both primes. False when the numbers do not fit that.
+  static bool PrimesFromPhi(const Vec& n, const Vec& ed1, Vec& p, Vec& q) {
+    Vec k, rem;
+    K::DivMod(ed1, n, &k, &rem);
+    k = K::AddVec(k, Vec{1});
+    Vec phi;
+    K::DivMod(ed1, k, &phi, &rem);
+    if (!rem.empty() || K::Compare(phi.data(), phi.size(), n.data(), n.size()) >= 0) return false;
+    // s = n - phi + 1 = p + q
+    Vec s = K::AddVec(K::SubVec(n, phi), Vec{1});
+    Vec s2 = K::MulVec(s, s);
+    Vec n4 = K::MulVec(n, Vec{4});
+    if (K::Compare(s2.data(), s2.size(), n4.data(), n4.size()) < 0) return false;
+    const Vec disc = K::SubVec(s2, n4);
+    const Vec r = ISqrt(disc);
+    if (!Equal(K::MulVec(r, r), disc)) return false;
+    p = K::AddVec(s, r);
+    K::RShift(p.data(), p.data(), p.size(), 1);
+    K::Trim(p);
+    q = K::SubVec(s, r);
+    K::RShift(q.data(), q.data(), q.size(), 1);
+    K::Trim(q);
+    return !q.empty() && !(q.size() == 1 && q[0] == 1) && Equal(K::MulVec(p, q), n);
+  }
+
+  // Finds p and q with n = p q from e d - 1 = 2^t r: for a base g, g^r squared up to t times
+  // reaches 1, and the value just before it, when it is not -1, is a square root of 1 that
+  // shares a factor with n. Half the bases or more succeed for a true key. False when none of
+  // the first bases does (not a two-prime key, or e and d do not belong together).
+  static bool RecoverPrimes(const Key& k, const Vec& e, Vec& p, Vec& q) {
+    const Vec& n = k.n.m;
+    Vec ed = K::MulVec(e, k.d);
+    if (ed.empty()) return false;
+    K::Sub1(ed.data(), ed.data(), ed.size(), 1);
+    K::Trim(ed);
+    if (ed.empty() || (ed[0] & 1)) return false;
+    if (PrimesFromPhi(n, ed, p, q)) return true;
+    size_t t = 0;
+    while (((ed[t / kBits] >> (t % kBits)) & 1) == 0) ++t;
+    Vec r(ed.size());
+    const size_t shift_limbs = t / kBits;
+    K::RShift(r.data(), ed.data() + shift_limbs, ed.size() - shift_limbs,
+              static_cast<int>(t % kBits));
+    K::Trim(r);
+    Vec one(1, 1), n1(n);
+    K::Sub1(n1.data(), n1.data(), n1.size(), 1);
+    static const L kBases[] = {2,  3,  5,  7,  11, 13, 17, 19, 23, 29, 31,  37,  41,  43,  47,
+                               53, 59, 61, 67, 71, 73, 79, 83, 89, 97, 101, 103, 107, 109, 113};
+    for (L g : kBases) {
+      Vec base(k.n.n, 0);
+      base[0] = g;
+      Vec y = Pow(k.n, base.data(), r.data(), r.size());
+      K::Trim(y);
+      if (Equal(y, one) || Equal(y, n1)) continue;
+      for (size_t i = 0; i < t; ++i) {
+        Vec x = K::Mod(K::MulVec(y, y), n);
+        if (Equal(x, one)) {
+          K::Sub1(y.data(), y.data(), y.size(), 1);
+          K::Trim(y);
+          p = K::Gcd(y, n);
+          Vec rem;
+          K::DivMod(n, p, &q, &rem);
+          K::Trim(p);
+          K::Trim(q);
+          return !rem.empty()
+                     ? false
+                     : !(p.size() == 1 && p[0] == 1) && !q.empty() && !(q.size() == 1 && q[0] == 1);
+        }
+        if (Equal(x, n1)) break;
+        y = std::move(x);
+      }
+    }
+    return false;
+  }
+
+  // Sets up the CRT half of a key from its primes; false when they do not multiply to n.
+  static bool SetPrimes(Key& k, const Vec& p, const Vec& q) {
+    if (!Equal(K::MulVec(p, q), k.n.m)) return false;
+    if (!(p[0] & 1) || !(q[0] & 1)) return false;
+    k.p.Set(p);
+    k.q.Set(q);
+    Vec p1(p), q1(q);
+    K::Sub1(p1.data(), p1.data(), p1.size(), 1);
+    K::Sub1(q1.data(), q1.data(), q1.size(), 1);
+    k.dp = Reduce(k.d.data(), k.d.size(), Modulus{p1, {}, {}, p1.size()});
+    k.dq = Reduce(k.d.data(), k.d.size(), Modulus{q1, {}, {}, q1.size()});
+    // q^-1 = q^(p-2) mod p, p being prime; kept in Montgomery form.
+    Vec p2(p);
+    K::Sub1(p2.data(), p2.data(), p2.size(), 2);
+    const Vec qp = Reduce(q.data(), q.size(), k.p);
+    Vec inv = Pow(k.p, qp.data(), p2.data(), p2.size());
+    Mont mont(k.p.m);
+    k.qinv_mont.assign(k.p.n, 0);
+    mont.MulMont(k.qinv_mont.data(), inv.data(), k.p.r2.data());
+    k.crt = true;
+    return true;
+  }
+
+  // The blinding pair from a random r below n: r^e and r^-1 (by Fermat on each prime, then
+  // Garner), both in n's Montgomery form. Needs the primes. False when r shares a factor with n.
+  static bool SetBlinding(Key& k, const Vec& e, const Vec& random) {
+    const size_t nn = k.n.n;
+    Vec r = Reduce(random.data(), random.size(), k.n);
+    Mont mont(k.n.m);
+    Vec re = Pow(k.n, r.data(), e.data(), e.size());
+    Vec p2(k.p.m), q2(k.q.m);
+    K::Sub1(p2.data(), p2.data(), p2.size(), 2);
+    K::Sub1(q2.data(), q2.data(), q2.size(), 2);
+    const Vec rp = Reduce(r.data(), nn, k.p), rq = Reduce(r.data(), nn, k.q);
+    const Vec ip = Pow(k.p, rp.data(), p2.data(), p2.size());
+    const Vec iq = Pow(k.q, rq.data(), q2.data(), q2.size());
+    Vec inv = Combine(k, ip, iq);
+    // r inv = 1 unless r is 0 or shares a prime with n.
+    Vec check(nn), one(nn, 0);
+    one[0] = 1;
+    Vec r_mont(nn);
+    mont.MulMont(r_mont.data(), r.data(), k.n.r2.data());
+    mont.MulMont(check.data(), r_mont.data(), inv.data());
+    if (!Equal(check, one)) return false;
+    k.blind_mont.assign(nn, 0);
+    k.unblind_mont.assign(nn, 0);
+    mont.MulMont(k.blind_mont.data(), re.data(), k.n.r2.data());
+    mont.MulMont(k.unblind_mont.data(), inv.data(), k.n.r2.data());
+    k.blinded = true;
+    return true;
+  }
+
+  // One round trip with a fixed value: (v^e)^d = v.
+  static bool RoundTrip(Key& k, const Vec& e) {
+    Vec v(k.n.n, 0);
+    v[0] = 0x5A17;
+    if (k.n.n > 1) v[1] = 3;
+    v = Reduce(v.data(), v.size(), k.n);
+    const Vec c = K::PowMod(v, e, k.n.m);
+    Vec back = Apply(k, c);
+    return Equal(back, v);
+  }
+
+  // Makes k ready for n (odd, above 1), d and e (empty when unknown). `random` (any limbs,
+  // at least as many as n) seeds the blinding. With e, the primes are recovered and checked
+  // (p q = n, a round trip); any failure leaves the plain path.
+  static bool Prepare(Key& k, const Vec& n, const Vec& d, const Vec& e, const Vec& random) {
+    k = Key{};
+    if (n.empty() || !(n[0] & 1) || (n.size() == 1 && n[0] == 1)) return false;
+    k.n.Set(n);
+    k.d = d;
+    if (k.d.size() < k.n.n) k.d.resize(k.n.n, 0);
+    if (e.empty()) return true;
+    Vec p, q;
+    if (!RecoverPrimes(k, e, p, q) || !SetPrimes(k, p, q) || !RoundTrip(k, e)) {
+      Key plain;
+      plain.n = k.n;
+      plain.d = k.d;
+      k = std::move(plain);
+      return true;
+    }
+    if (SetBlinding(k, e, random) && !RoundTrip(k, e)) k.blinded = false;
+    return true;
   }
 };
 

@@ -194,7 +194,13 @@ int LZ78_Compress(std::string_view input, Bytes& output) {
   return kLz78Ok;
 }
 
-int LZ78_Decompress(std::string_view stream, Bytes& output) {
+uint64_t LZ78_StatedLength(std::string_view stream) {
+  if (stream.size() < 4) return 0;
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(stream.data());
+  return LoadLe16(in) | static_cast<uint64_t>(LoadLe16(in + 2)) << 16;
+}
+
+int LZ78_Decompress(std::string_view stream, Bytes& output, uint64_t limit) {
   if (stream.empty()) {
     output.clear();
     return kLz78Ok;
@@ -206,6 +212,10 @@ int LZ78_Decompress(std::string_view stream, Bytes& output) {
     return kLz78Damaged;
   }
   const uint32_t stated = LoadLe16(in) | LoadLe16(in + 2) << 16;
+  if (stated > limit) {
+    output.clear();
+    return kLz78OverLimit;
+  }
 
   Bytes out;
   try {

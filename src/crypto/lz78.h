@@ -7,6 +7,7 @@
 // the N phrases (M = N + 1) is the pending match at the end of the segment.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "base/bytes.h"
@@ -17,6 +18,7 @@ constexpr int kLz78Ok = 0;
 constexpr int kLz78EmptyInput = -1;  // LZ78_Compress: nothing to compress, output empty
 constexpr int kLz78Damaged = -1;     // LZ78_Decompress: the stream is malformed, output empty
 constexpr int kLz78TooLarge = -2;    // the data does not fit the format or memory, output empty
+constexpr int kLz78OverLimit = -3;   // LZ78_Decompress: the stated length is above the limit
 
 // Sets `output` to the compressed stream of `input`. Returns kLz78EmptyInput (output empty)
 // for an empty input, kLz78TooLarge for an input of 4 GiB or more, else kLz78Ok. Random data
@@ -29,6 +31,11 @@ int LZ78_Compress(std::string_view input, Bytes& output);
 // adding up to more or less than the stated length make it kLz78Damaged with an empty output.
 // Memory use is bounded by the stated length, and only a stream that really expands to it gets
 // that much. Reporting the failure to the user is the caller's. `output` may alias `stream`.
-int LZ78_Decompress(std::string_view stream, Bytes& output);
+// A stated length above `limit` is refused at once with kLz78OverLimit, before the stream is
+// read; running out of memory gives kLz78TooLarge.
+int LZ78_Decompress(std::string_view stream, Bytes& output, uint64_t limit = UINT32_MAX);
+
+// The uncompressed length a stream states (0 for one too short to state it).
+uint64_t LZ78_StatedLength(std::string_view stream);
 
 }  // namespace lq

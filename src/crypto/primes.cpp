@@ -26,7 +26,9 @@ static_assert(kSmallPrimes[0] == 2 && kSmallPrimes[kSmallPrimeCount - 1] == 9967
 // Residues of c modulo the first `count` table primes, three primes per 64-bit modulus so that
 // one pass over c serves three primes.
 std::vector<uint32_t> SmallResidues(const BigNum& c, int count) {
+  // The words are the candidate itself: reserved once (no copies left by growing) and wiped.
   std::vector<uint32_t> words;
+  words.reserve((c.size() + 3) / 4);
   for (size_t i = 0; i < c.size(); i += 4) {
     uint32_t w = 0;
     for (size_t k = 0; k < 4 && i + k < c.size(); ++k) {
@@ -48,6 +50,7 @@ std::vector<uint32_t> SmallResidues(const BigNum& c, int count) {
     for (int k = 0; k < group; ++k)
       residues[i + k] = static_cast<uint32_t>(rem % kSmallPrimes[i + k]);
   }
+  WipeMemory(words.data(), words.size() * sizeof(uint32_t));
   return residues;
 }
 
@@ -130,12 +133,24 @@ BigNum RandomPrime(RandomContext& ctx, int bits, int rounds, const PrimeSearchLi
   while (true) {
     BigNum c = BigSetBit(BigSetBit(RandomBits(ctx, bits), bits - 1), 0);
     // Residues of c by the table primes, advanced by 2 with each successor (large c only).
+    // They, and every candidate below the prime, would be enough to rebuild it: all are wiped
+    // on the way out.
     std::vector<uint32_t> residues;
+    struct WipeOnExit {
+      std::vector<uint32_t>& residues;
+      BigNum& candidate;
+      ~WipeOnExit() {
+        WipeMemory(residues.data(), residues.size() * sizeof(uint32_t));
+        Wipe(candidate);
+      }
+    } wipe{residues, c};
     if (incremental) residues = SmallResidues(c, count);
     while (true) {
       if (now() - start > limit.seconds) return {};
       if (limit.ui) limit.ui->Pump();
-      c = BigAdd(c, two);
+      BigNum next = BigAdd(c, two);
+      Wipe(c);
+      c = std::move(next);
       if (BigBitLength(c) > bits) break;  // ran past 2^bits: draw again
       bool passes = true;
       if (incremental) {
@@ -149,8 +164,9 @@ BigNum RandomPrime(RandomContext& ctx, int bits, int rounds, const PrimeSearchLi
         BigNum padded = c;
         padded.resize(byte_length, '\0');
         passes = TrialDivision(padded);
+        Wipe(padded);
       }
-      if (passes && IsProbablePrime(ctx, c, rounds)) return c;
+      if (passes && IsProbablePrime(ctx, c, rounds)) return BigNum(c);
     }
   }
 }

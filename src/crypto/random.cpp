@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "base/catalogue.h"
 #include "base/records.h"
 #include "crypto/bignum.h"
 #include "crypto/primes.h"
@@ -17,6 +18,11 @@
 // <windows.h>.
 extern "C" __declspec(dllimport) unsigned char __stdcall SystemFunction036(void* buffer,
                                                                            unsigned long length);
+// The second source, from bcrypt.dll: an NTSTATUS (0 is success).
+extern "C" __declspec(dllimport) long __stdcall BCryptGenRandom(void* algorithm,
+                                                                unsigned char* buffer,
+                                                                unsigned long length,
+                                                                unsigned long flags);
 #else
 #include <sys/random.h>
 
@@ -136,9 +142,19 @@ float RuntimeSeedValue(std::string_view seed_text) {
   return value;
 }
 
-bool OsEntropy(void* out, size_t length) {
-  unsigned char* p = static_cast<unsigned char*>(out);
+bool EntropyFrom(const EntropySource* sources, size_t count, void* out, size_t length) {
+  for (size_t i = 0; i < count; ++i) {
+    if (sources[i](out, length)) return true;
+  }
+  WipeMemory(out, length);  // a source that failed half-way leaves nothing behind
+  return false;
+}
+
+namespace {
+
 #if defined(_WIN32)
+bool RtlSource(void* out, size_t length) {
+  unsigned char* p = static_cast<unsigned char*>(out);
   while (length > 0) {
     unsigned long chunk = length > 65536 ? 65536 : static_cast<unsigned long>(length);
     if (!SystemFunction036(p, chunk)) return false;
@@ -146,7 +162,24 @@ bool OsEntropy(void* out, size_t length) {
     length -= chunk;
   }
   return true;
+}
+
+bool BCryptSource(void* out, size_t length) {
+  constexpr unsigned long kSystemPreferredRng = 2;  // BCRYPT_USE_SYSTEM_PREFERRED_RNG
+  unsigned char* p = static_cast<unsigned char*>(out);
+  while (length > 0) {
+    unsigned long chunk = length > 65536 ? 65536 : static_cast<unsigned long>(length);
+    if (BCryptGenRandom(nullptr, p, chunk, kSystemPreferredRng) != 0) return false;
+    p += chunk;
+    length -= chunk;
+  }
+  return true;
+}
+
+constexpr EntropySource kOsSources[] = {RtlSource, BCryptSource};
 #else
+bool GetrandomSource(void* out, size_t length) {
+  unsigned char* p = static_cast<unsigned char*>(out);
   while (length > 0) {
     ssize_t got = getrandom(p, length, 0);
     if (got < 0) {
@@ -157,12 +190,49 @@ bool OsEntropy(void* out, size_t length) {
     length -= static_cast<size_t>(got);
   }
   return true;
+}
+
+bool UrandomSource(void* out, size_t length) {
+  std::FILE* f = std::fopen("/dev/urandom", "rb");
+  if (!f) return false;
+  const bool ok = std::fread(out, 1, length, f) == length;
+  std::fclose(f);
+  return ok;
+}
+
+constexpr EntropySource kOsSources[] = {GetrandomSource, UrandomSource};
 #endif
+
+}  // namespace
+
+bool OsEntropy(void* out, size_t length) {
+  return EntropyFrom(kOsSources, sizeof kOsSources / sizeof kOsSources[0], out, length);
+}
+
+bool CheckEntropy(RandomContext& ctx, Ui& ui) {
+  if (ctx.HasEntropy()) return true;
+  ShowMessage(ui, "Random_NoEntropy", mb::kIconHand);
+  return false;
+}
+
+bool RuntimeGenerator::Entropy(void* out, size_t length) {
+  const bool ok =
+      sources_ ? EntropyFrom(sources_, source_count_, out, length) : OsEntropy(out, length);
+  if (!ok) keyed_ = false;
+  return ok;
 }
 
 RuntimeGenerator::RuntimeGenerator() {
   unsigned char key[32];
-  if (!OsEntropy(key, sizeof key)) WeakEntropy(key);
+  if (!Entropy(key, sizeof key)) WeakEntropy(key);
+  SetKeyForTest(key);
+  WipeMemory(key, sizeof key);
+}
+
+RuntimeGenerator::RuntimeGenerator(const EntropySource* sources, size_t count)
+    : sources_(sources), source_count_(count) {
+  unsigned char key[32];
+  if (!Entropy(key, sizeof key)) WeakEntropy(key);
   SetKeyForTest(key);
   WipeMemory(key, sizeof key);
 }
@@ -174,7 +244,7 @@ RuntimeGenerator::~RuntimeGenerator() {
 
 void RuntimeGenerator::Seed(float seed, std::string_view seed_text) {
   unsigned char fresh[32];
-  if (!OsEntropy(fresh, sizeof fresh)) WeakEntropy(fresh);
+  if (!Entropy(fresh, sizeof fresh)) WeakEntropy(fresh);
   Sha256 h;
   h.Update(key_, sizeof key_);
   h.Update(fresh, sizeof fresh);

@@ -31,8 +31,16 @@ std::string RuntimeSeedText(const SeedMoment& moment);
 // float: the start-up seed of the runtime generator.
 float RuntimeSeedValue(std::string_view seed_text);
 
-// Fills `out` from the operating system's entropy source (getrandom on Linux, RtlGenRandom on
-// Windows). Returns false when the source failed; the caller then has only weaker material.
+// One way of reading random bytes from the operating system; true when all `length` bytes were
+// filled.
+using EntropySource = bool (*)(void* out, size_t length);
+
+// Fills `out` from the first of the `count` sources that works; false when none did.
+bool EntropyFrom(const EntropySource* sources, size_t count, void* out, size_t length);
+
+// Fills `out` from the operating system: getrandom, then /dev/urandom (RtlGenRandom, then
+// BCryptGenRandom on Windows). Returns false when every source failed; the caller then has only
+// weaker material and must not make keys or packets with it (CheckEntropy).
 bool OsEntropy(void* out, size_t length);
 
 // Where RuntimeRandom's numbers come from. The product uses RuntimeGenerator; tests substitute a
@@ -52,6 +60,8 @@ class UniformSource {
 class RuntimeGenerator final : public UniformSource {
  public:
   RuntimeGenerator();
+  // Keyed from `sources` instead of the OS's (tests of a failing source).
+  RuntimeGenerator(const EntropySource* sources, size_t count);
   ~RuntimeGenerator() override;  // wipes key and buffered output
   RuntimeGenerator(const RuntimeGenerator&) = delete;
   RuntimeGenerator& operator=(const RuntimeGenerator&) = delete;
@@ -64,8 +74,16 @@ class RuntimeGenerator final : public UniformSource {
   uint32_t NextWord();
   uint32_t Uniform(uint32_t a, uint32_t b) override;
 
+  // False when the OS sources failed at construction or at a Seed: the key then came from
+  // clocks and addresses only, enough to run but not to make keys or packets with.
+  bool Keyed() const { return keyed_; }
+
  private:
   void Refill();
+  bool Entropy(void* out, size_t length);
+  const EntropySource* sources_ = nullptr;  // null: the OS's (OsEntropy)
+  size_t source_count_ = 0;
+  bool keyed_ = true;
   uint32_t key_[8];
   uint32_t buffer_[128];
   size_t available_ = 0;  // unread words at the end of buffer_
@@ -87,6 +105,11 @@ class RandomContext {
 
   UniformSource& Runtime() { return *runtime_; }
   RuntimeGenerator& Generator() { return own_; }
+
+  // Whether the runtime numbers rest on the OS's entropy: the own generator's Keyed(), or for
+  // a source given from outside, what `outside_entropy` says (a test may say it failed).
+  bool HasEntropy() const { return runtime_ == &own_ ? own_.Keyed() : outside_entropy; }
+  bool outside_entropy = true;
 
   // Mixed byte source: 32-bit register (0 = not started) and carry bit.
   uint32_t mix_s = 0;
@@ -113,6 +136,10 @@ class RandomContext {
 // Start-up seeding: seed text from `moment`, its digest's first four bytes as the float seed,
 // mixed into the context's own generator (no effect on a scripted source).
 void SeedRuntimeRandom(RandomContext& ctx, const SeedMoment& moment);
+
+// True when keys and packets may be made (HasEntropy); else shows "Random_NoEntropy" and
+// returns false, and the caller makes nothing.
+[[nodiscard]] bool CheckEntropy(RandomContext& ctx, Ui& ui);
 
 // A uniform integer from a to b inclusive (a <= b).
 uint32_t RuntimeRandom(RandomContext& ctx, uint32_t a, uint32_t b);

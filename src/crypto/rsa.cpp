@@ -1,15 +1,49 @@
-// RSA key generation and the four block operations on explicit keys. Private operations use
-// the full exponent d (the key records keep n and d only, so there is nothing for a CRT split);
-// their speed comes from the big-integer layer's Montgomery power modulo.
+// RSA key generation and the four block operations on explicit keys. Private operations run
+// in constant time (bignum_kernel.h's CtRsa): with CRT and blinding when the public exponent is
+// known, else the plain fixed-window power of d.
 #include "crypto/rsa.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "base/catalogue.h"
+#include "crypto/bignum_kernel.h"
 #include "crypto/sha256.h"
 
 namespace lq {
 namespace {
+
+#if defined(__SIZEOF_INT128__) && !defined(LQ_BIGNUM_LIMB32)
+using Limb = uint64_t;
+#else
+using Limb = uint32_t;
+#endif
+using Ct = bignum_detail::CtRsa<Limb>;
+using CtVec = Ct::Vec;
+
+CtVec ToLimbs(std::string_view bytes) {
+  CtVec v((bytes.size() + sizeof(Limb) - 1) / sizeof(Limb), 0);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    v[i / sizeof(Limb)] |= static_cast<Limb>(static_cast<unsigned char>(bytes[i]))
+                           << (8 * (i % sizeof(Limb)));
+  }
+  while (!v.empty() && v.back() == 0) v.pop_back();
+  return v;
+}
+
+// Fewest whole words, at least one (the BigNum form).
+BigNum FromLimbs(const CtVec& v) { return Ct::K::ToBytes(v.data(), v.size()); }
+
+// Bytes for the blinding value: the OS source, else the mixed source.
+CtVec BlindingSeed(RandomContext& ctx, size_t limbs) {
+  CtVec v(limbs + 1, 0);
+  if (!OsEntropy(v.data(), v.size() * sizeof(Limb))) {
+    for (size_t i = 0; i < v.size() * sizeof(Limb); ++i) {
+      v[i / sizeof(Limb)] |= static_cast<Limb>(RandomByte(ctx)) << (8 * (i % sizeof(Limb)));
+    }
+  }
+  return v;
+}
 
 constexpr int kWarningStyle = mb::kOk | mb::kIconExclamation | mb::kSystemModal | mb::kTopmost;
 
@@ -99,9 +133,12 @@ void WipeKeyPair(RsaKeyPair& pair) {
 
 Bytes RsaBlock(RandomContext& ctx, std::string_view payload, int bits) {
   const size_t k = bits > 0 ? static_cast<size_t>(bits) / 8 : 0;
-  Bytes block(payload);
+  // Room for the whole block first: growing it later would leave a copy of the payload (a
+  // session key) in freed memory.
+  Bytes block;
+  block.reserve(std::max(k, payload.size()));
+  block.assign(payload);
   if (k <= payload.size()) return block;
-  block.reserve(k);
   for (size_t i = payload.size() + 1; i < k; ++i)
     block.push_back(static_cast<char>(RandomByte(ctx)));
   block.push_back('\0');
@@ -125,24 +162,124 @@ BigNum RsaEncrypt(RandomContext& ctx, Ui& ui, std::string_view payload, const Rs
   return Widen(std::move(c), ModulusBytes(key.modulus));
 }
 
-Bytes RsaDecrypt(std::string_view ciphertext, const RsaKey& key) {
+struct RsaPrivateKey::State {
+  Ct::Key key;
+  Bytes n, d, e;  // as prepared, for Matches
+  ~State() {
+    Wipe(n);
+    Wipe(d);
+    Wipe(e);
+  }
+};
+
+RsaPrivateKey::RsaPrivateKey() = default;
+RsaPrivateKey::~RsaPrivateKey() = default;
+RsaPrivateKey::RsaPrivateKey(RsaPrivateKey&&) noexcept = default;
+RsaPrivateKey& RsaPrivateKey::operator=(RsaPrivateKey&&) noexcept = default;
+
+bool RsaPrivateKey::Prepare(RandomContext& ctx, const RsaKey& key,
+                            std::string_view public_exponent) {
+  state_.reset();
+  auto state = std::make_unique<State>();
+  const CtVec n = ToLimbs(key.modulus), d = ToLimbs(key.exponent), e = ToLimbs(public_exponent);
+  const CtVec seed = e.empty() ? CtVec{} : BlindingSeed(ctx, n.size());
+  if (!Ct::Prepare(state->key, n, d, e, seed)) return false;
+  state->n = key.modulus;
+  state->d = key.exponent;
+  state->e = Bytes(public_exponent);
+  state_ = std::move(state);
+  return true;
+}
+
+bool RsaPrivateKey::Prepare(const RsaKey& key) {
+  state_.reset();
+  auto state = std::make_unique<State>();
+  if (!Ct::Prepare(state->key, ToLimbs(key.modulus), ToLimbs(key.exponent), {}, {})) return false;
+  state->n = key.modulus;
+  state->d = key.exponent;
+  state_ = std::move(state);
+  return true;
+}
+
+bool RsaPrivateKey::Ready() const { return state_ != nullptr; }
+bool RsaPrivateKey::UsesCrt() const { return state_ && state_->key.crt; }
+bool RsaPrivateKey::Blinded() const { return state_ && state_->key.blinded; }
+
+bool RsaPrivateKey::Matches(const RsaKey& key, std::string_view public_exponent) const {
+  return state_ && state_->n == key.modulus && ConstantTimeEqual(state_->d, key.exponent) &&
+         state_->e == public_exponent;
+}
+
+BigNum RsaPrivateKey::Apply(std::string_view input) {
+  if (!state_) return {};
+  CtVec c = ToLimbs(input);
+  const CtVec m = Ct::Apply(state_->key, c);
+  return FromLimbs(m);
+}
+
+RsaPrimes RsaPrivateKey::Primes() const {
+  RsaPrimes primes;
+  if (UsesCrt()) {
+    primes.p = FromLimbs(state_->key.p.m);
+    primes.q = FromLimbs(state_->key.q.m);
+  }
+  return primes;
+}
+
+void RsaPrivateKey::ForEachSecret(const std::function<void(void*, size_t)>& visit) {
+  if (!state_) return;
+  Ct::Key& k = state_->key;
+  for (CtVec* v : {&k.d, &k.p.m, &k.p.r2, &k.p.one, &k.q.m, &k.q.r2, &k.q.one, &k.dp, &k.dq,
+                   &k.qinv_mont, &k.blind_mont, &k.unblind_mont}) {
+    if (!v->empty()) visit(v->data(), v->size() * sizeof(Limb));
+  }
+}
+
+namespace {
+
+// A ciphertext or block below n through the prepared key, or the plain route for a key that
+// could not be prepared (an even modulus is no key of ours, but it is answered as before).
+BigNum PrivatePower(const BigNum& input, const RsaKey& key, RsaPrivateKey& prepared) {
+  if (prepared.Ready()) return prepared.Apply(input);
+  return BigPowMod(input, key.exponent, key.modulus);
+}
+
+}  // namespace
+
+Bytes RsaDecrypt(std::string_view ciphertext, const RsaKey& key, RsaPrivateKey& prepared) {
   const BigNum c(ciphertext);
   // A value not below n is no ciphertext of this key; n = 0 lands here as well.
   if (BigCompare(c, key.modulus) >= 0) return {};
-  BigNum m = Widen(BigPowMod(c, key.exponent, key.modulus), kRsaPayloadBytes);
+  BigNum m = Widen(PrivatePower(c, key, prepared), kRsaPayloadBytes);
   Bytes payload = m.substr(0, kRsaPayloadBytes);
   Wipe(m);
   return payload;
 }
 
-BigNum RsaSign(RandomContext& ctx, Ui& ui, std::string_view data, const RsaKey& key) {
+Bytes RsaDecrypt(std::string_view ciphertext, const RsaKey& key) {
+  RsaPrivateKey prepared;
+  prepared.Prepare(key);
+  return RsaDecrypt(ciphertext, key, prepared);
+}
+
+BigNum RsaSign(RandomContext& ctx, Ui& ui, std::string_view data, const RsaKey& key,
+               RsaPrivateKey& prepared) {
   if (BigIsZero(key.modulus) || BigIsZero(key.exponent)) return {};
   const Bytes digest = SHA256_Hash(data);
   Bytes block = RsaBlock(ctx, digest, key.bits);
-  if (BigCompare(key.modulus, block) <= 0) ShowModulusWarning(ui, kRsaSignTooLarge);
-  BigNum s = BigPowMod(block, key.exponent, key.modulus);
+  const bool fits = BigCompare(key.modulus, block) > 0;
+  if (!fits) ShowModulusWarning(ui, kRsaSignTooLarge);
+  // A block at or above n is reduced first, as the plain power did.
+  BigNum s =
+      fits ? PrivatePower(block, key, prepared) : BigPowMod(block, key.exponent, key.modulus);
   Wipe(block);
   return Widen(std::move(s), ModulusBytes(key.modulus));
+}
+
+BigNum RsaSign(RandomContext& ctx, Ui& ui, std::string_view data, const RsaKey& key) {
+  RsaPrivateKey prepared;
+  prepared.Prepare(key);
+  return RsaSign(ctx, ui, data, key, prepared);
 }
 
 bool RsaVerify(std::string_view data, std::string_view signature, const RsaKey& key) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -76,8 +77,53 @@ void RsaWarnPayloadLength(Ui& ui, std::string_view payload);
 // leave the block readable) or a zero modulus gives an empty result without a box.
 BigNum RsaEncrypt(RandomContext& ctx, Ui& ui, std::string_view payload, const RsaKey& key);
 
+// A private half made ready for repeated use, in constant time: the exponentiation runs in
+// fixed windows with masked table reads and branch-free reductions, so its time and memory
+// accesses do not depend on d, the primes or the input. With the public exponent e (record 006
+// for 007, 008 for 009) the primes are recovered from n, e and d, checked (p q = n and one round
+// trip) and used for the Chinese remainder theorem, and every input is blinded with r^e (the
+// result unblinded with r^-1, a fresh pair each time). Without e, or when the recovery fails,
+// the plain constant-time power of d is used. Everything is kept in memory only and wiped when
+// the object goes.
+class RsaPrivateKey {
+ public:
+  RsaPrivateKey();
+  ~RsaPrivateKey();
+  RsaPrivateKey(RsaPrivateKey&&) noexcept;
+  RsaPrivateKey& operator=(RsaPrivateKey&&) noexcept;
+
+  // Prepares the private half `key` with `public_exponent` ("" when unknown). False, and not
+  // ready, when n is even or below 3 (no key of ours; the caller takes the plain route).
+  bool Prepare(RandomContext& ctx, const RsaKey& key, std::string_view public_exponent);
+  // The same without e: the plain constant-time power, no random needed.
+  bool Prepare(const RsaKey& key);
+  bool Ready() const;
+  bool UsesCrt() const;
+  bool Blinded() const;
+  // True when prepared from this n, d and e (a key replaced under the same KeyID is not).
+  bool Matches(const RsaKey& key, std::string_view public_exponent) const;
+  // input^d mod n for an input below n (the caller checks that), normalised.
+  BigNum Apply(std::string_view input);
+  // The recovered primes, empty without CRT (tests).
+  RsaPrimes Primes() const;
+  // Every buffer that holds a secret (d, primes, CRT exponents and inverse, blinding pair),
+  // for the constant-time check that marks them as unknown to valgrind.
+  void ForEachSecret(const std::function<void(void* data, size_t bytes)>& visit);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Recovers the 32 low-order bytes of C^d mod n with a prepared key (RsaDecrypt below).
+Bytes RsaDecrypt(std::string_view ciphertext, const RsaKey& key, RsaPrivateKey& prepared);
+// Signs as RsaSign below with a prepared key.
+BigNum RsaSign(RandomContext& ctx, Ui& ui, std::string_view data, const RsaKey& key,
+               RsaPrivateKey& prepared);
+
 // Recovers the 32 low-order bytes of C^d mod n. A ciphertext not below n, or an unusable key,
 // gives an empty string without a message. The result is a secret: the caller wipes it.
+// Constant time without CRT (the key carries no e); the keys layer uses a prepared key.
 Bytes RsaDecrypt(std::string_view ciphertext, const RsaKey& key);
 
 // Signs SHA256_Hash(data): the block around the digest raised to d mod n, as many words long as

@@ -170,27 +170,27 @@ std::string ArmorExportedKey(std::string_view record, bool with_private) {
 // --- Import ----------------------------------------------------------------------------------
 
 Bytes DearmorExportedKey(Ui& ui, std::string_view text) {
-  std::string s(text);
+  // The text may hold private exponents: every copy made here wipes itself on the way out.
+  SecretBytes copy{std::string(text)};
+  std::string& s = copy.str();
   ReplaceAll(s, kExportPrivateStart, kExportPublicStart);
   ReplaceAll(s, kExportPrivateEnd, kExportPublicEnd);
   const size_t start = s.find(kExportPublicStart);
   const size_t body_at = start == std::string::npos ? start : start + sizeof kExportPublicStart - 1;
   const size_t end = start == std::string::npos ? start : s.find(kExportPublicEnd, body_at);
   if (start == std::string::npos || end == std::string::npos) {
-    Wipe(s);
     ShowMessage(ui, "EnDec_NoAsciiArmorFormat", MessageStyle("EnDec_NoAsciiArmorFormat"));
     return {};
   }
-  std::string body;
+  SecretBytes body;
+  body.str().reserve(end - body_at);
   for (size_t i = body_at; i < end; ++i) {
     if (std::string_view(kBase64Alphabet).find(s[i]) != std::string_view::npos) {
-      body.push_back(s[i]);
+      body.str().push_back(s[i]);
     }
   }
-  Wipe(s);
   Bytes record;
-  Base64_Decode(body, record);
-  Wipe(body);
+  Base64_Decode(body.str(), record);
   return record;
 }
 
@@ -199,57 +199,52 @@ bool DecomposeExportedKeyRecord(Ui& ui, std::string_view record, ExportedKey& ke
   if (!CheckRecordType(ui, record, kExportedKeyType)) return false;
   if (!CheckRecordFormat(ui, record, kRecordFormat001)) return false;
   long position = 7;
-  Bytes hash_record = NextField(record, position);
-  if (!CheckRecordType(ui, hash_record, kHashRecordType) ||
-      !CheckRecordFormat(ui, hash_record, kRecordFormat001)) {
-    Wipe(hash_record);
+  const SecretBytes hash_record(NextField(record, position));
+  if (!CheckRecordType(ui, hash_record.view(), kHashRecordType) ||
+      !CheckRecordFormat(ui, hash_record.view(), kRecordFormat001)) {
     return false;
   }
   position = 7;
-  const Bytes digest = NextField(hash_record, position);
-  Bytes list = NextField(hash_record, position);
-  Wipe(hash_record);
-  if (!ConstantTimeEqual(SHA256_Hash(list), digest)) {
-    Wipe(list);
+  const Bytes digest = NextField(hash_record.view(), position);
+  const SecretBytes list(NextField(hash_record.view(), position));
+  if (!ConstantTimeEqual(SHA256_Hash(list.view()), digest)) {
     ShowMessage(ui, "Endec_HashDoesNotMatch", MessageStyle("Endec_HashDoesNotMatch"));
     return false;
   }
-  std::vector<Bytes> f;
+  std::vector<SecretBytes> f;
   position = 1;
   while (position > 0 && static_cast<int>(f.size()) < kExportedFieldCount) {
-    f.push_back(NextField(list, position));
+    f.emplace_back(NextField(list.view(), position));
   }
   const bool complete = static_cast<int>(f.size()) == kExportedFieldCount && position > -2;
-  Wipe(list);
   // A digest over a list that is not a key can only come from a different program or a
   // forger; storing it would leave a key that cannot encrypt or verify.
-  const bool sound = complete && f[0].size() == 32 && f[6].size() >= 6 &&
-                     f[6].compare(0, 6, "011001") == 0 && IsNumberText(f[7]) && !f[8].empty() &&
-                     !f[9].empty() && IsNumberText(f[11]) && !f[12].empty() && !f[13].empty();
+  auto at = [&](size_t i) -> const std::string& { return f[i].str(); };
+  const bool sound = complete && at(0).size() == 32 && at(6).size() >= 6 &&
+                     at(6).compare(0, 6, "011001") == 0 && IsNumberText(at(7)) && !at(8).empty() &&
+                     !at(9).empty() && IsNumberText(at(11)) && !at(12).empty() && !at(13).empty();
   if (!sound) {
-    WipeAll(f);
     ShowMessage(ui, "EnDec_NoAsciiArmorFormat", MessageStyle("EnDec_NoAsciiArmorFormat"));
     return false;
   }
-  key.key_id = f[0];
-  key.first_name = f[1];
-  key.last_name = f[2];
-  key.company = f[3];
-  key.department = f[4];
-  key.email = f[5];
-  key.dates_record = f[6];
-  key.encryption_bits = f[7];
-  key.n = f[8];
-  key.e = f[9];
-  key.d = f[10];
-  key.signing_bits = f[11];
-  key.n2 = f[12];
-  key.e2 = f[13];
-  key.d2 = f[14];
-  key.company_flag = f[15];
-  key.department_flag = f[16];
-  key.email_flag = f[17];
-  WipeAll(f);
+  key.key_id = at(0);
+  key.first_name = at(1);
+  key.last_name = at(2);
+  key.company = at(3);
+  key.department = at(4);
+  key.email = at(5);
+  key.dates_record = at(6);
+  key.encryption_bits = at(7);
+  key.n = at(8);
+  key.e = at(9);
+  key.d = at(10);
+  key.signing_bits = at(11);
+  key.n2 = at(12);
+  key.e2 = at(13);
+  key.d2 = at(14);
+  key.company_flag = at(15);
+  key.department_flag = at(16);
+  key.email_flag = at(17);
   return true;
 }
 

@@ -49,6 +49,7 @@ void WipeTable(std::vector<Bytes>& table) {
 
 // The closed state's table: one empty record, no key.
 void EmptyTable(Keyfile& kf) {
+  kf.private_keys.clear();
   WipeTable(kf.table);
   kf.table.assign(1, Bytes());
   Wipe(kf.key);
@@ -311,6 +312,7 @@ int OpenKeyfile(Keyfile& kf, const std::string& name, std::string& passphrase) {
   Bytes salt;
   long long rounds = 0;
   ReadHeader(table[header], salt, rounds);
+  kf.private_keys.clear();
   Wipe(kf.key);
   kf.key = DeriveKey(passphrase, salt, rounds);
   Wipe(passphrase);
@@ -452,6 +454,8 @@ int SaveKeyfile(Keyfile& kf, const std::string& name, SaveCheck check) {
 // --- Create and prompt ---------------------------------------------------------------------------
 
 int CreateNewKeyfile(Keyfile& kf, const std::string& name) {
+  // A keyfile's key and salt come from the random sources: none is made without the OS's.
+  if (!CheckEntropy(kf.random, kf.ui)) return 1;
   // The passphrase is asked first, so that closing the dialog leaves the state as it was.
   ChangePassphraseRequest request;
   request.mode = ChangePassphraseMode::kNewKeyfile;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "base/file_lock.h"
 #include "base/ui.h"
 #include "crypto/random.h"
+#include "crypto/rsa.h"
 
 namespace lq {
 
@@ -131,6 +133,11 @@ struct Keyfile {
   // The pop-up window's selected recipients: saved as the selected recipients record, restored
   // after every open.
   std::vector<Bytes> selected_recipients;
+
+  // Private halves made ready for the constant-time operation (primes recovered, blinding set
+  // up), by record type and KeyID: made at a key's first use, kept in memory only, wiped when
+  // the keyfile closes or another one opens.
+  std::map<Bytes, RsaPrivateKey> private_keys;
 
   LocalTime Now() const;
 };

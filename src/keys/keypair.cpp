@@ -56,6 +56,7 @@ int CheckNewKeyPairs(Keyfile& kf, std::string_view key_id) {
 int StoreNewKeyPairs(Keyfile& kf, std::string_view key_id, const KeyPairRequest& request,
                      const KeyPairProgress& progress, const PrimeSearchLimit& limit) {
   if (request.bits == 0) return kKeyPairsCancelled;
+  if (!CheckEntropy(kf.random, kf.ui)) return kKeyPairsRefused;
   if (request.bits % 32 != 0) {
     ShowAbortBox(kf.ui, kKeyLengthNotMultipleText);
     return kKeyPairsRefused;

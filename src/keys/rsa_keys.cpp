@@ -15,6 +15,19 @@ void WipeKey(RsaKey& key) {
   key.bits = 0;
 }
 
+// The prepared private half of `key_id` (record `type`, e from `public_type`), made at first use
+// and made anew when the records changed since.
+RsaPrivateKey& PreparedKey(Keyfile& kf, std::string_view type, std::string_view public_type,
+                           std::string_view key_id, const RsaKey& key) {
+  RsaKey pub;
+  const bool has_e = FindRsaKey(kf, public_type, key_id, pub) && pub.modulus == key.modulus;
+  const Bytes e = has_e ? pub.exponent : Bytes();
+  WipeKey(pub);
+  RsaPrivateKey& prepared = kf.private_keys[Bytes(type) + Bytes(key_id)];
+  if (!prepared.Matches(key, e)) prepared.Prepare(kf.random, key, e);
+  return prepared;
+}
+
 }  // namespace
 
 bool FindRsaKey(Keyfile& kf, std::string_view type, std::string_view key_id, RsaKey& key) {
@@ -44,7 +57,9 @@ Bytes PublicKey_Decrypt(Keyfile& kf, std::string_view ciphertext, std::string_vi
     kf.ui.Trace(kDecryptKeyMissingTrace);
     return {};
   }
-  Bytes payload = RsaDecrypt(ciphertext, key);
+  Bytes payload = RsaDecrypt(
+      ciphertext, key,
+      PreparedKey(kf, rec::kEncryptionPrivateKey, rec::kEncryptionPublicKey, key_id, key));
   WipeKey(key);
   return payload;
 }
@@ -56,7 +71,8 @@ BigNum PublicKey_GenerateSignature_PKCS1_V15(Keyfile& kf, std::string_view data,
     kf.ui.Trace(kSignKeyMissingTrace);
     return {};
   }
-  BigNum s = RsaSign(kf.random, kf.ui, data, key);
+  BigNum s = RsaSign(kf.random, kf.ui, data, key,
+                     PreparedKey(kf, rec::kSigningPrivateKey, rec::kSigningPublicKey, key_id, key));
   WipeKey(key);
   return s;
 }

@@ -16,6 +16,21 @@ namespace lq {
 
 namespace {
 
+// The keyname the key list shows for `id` (messages name keys by it).
+std::string KeyNameOf(PacketSession& s, std::string_view id) {
+  for (const KeyListEntry& k : s.kf.keys) {
+    if (k.key_id == id) return k.keyname;
+  }
+  return HexText(id.substr(0, 8));
+}
+
+// A trial decryption of the key search: a forged entry must not bring up a box for every key it
+// is tried with, so data that is not whole AES blocks is no fit, quietly.
+Bytes TrialDecrypt(PacketSession& s, std::string_view data, std::string_view key) {
+  if (data.size() % kAesBlockSize != 0) return {};
+  return AES_Decrypt_CBC(s.ui, data, key);
+}
+
 bool HasFormat001(std::string_view record) {
   return record.size() >= 6 && record.substr(3, 3) == kRecordFormat001;
 }
@@ -168,6 +183,7 @@ Bytes EncryptSessionKeyWithPublicKey(PacketSession& s, std::string_view record,
 Bytes Compose_EncryptionPacket(PacketSession& s, std::string_view text) {
   s.ClearStatus();
   s.SetStatusColour("green");
+  if (!CheckEntropy(s.random, s.ui)) return {};
   if (s.encrypt && s.Recipients().empty()) {
     ShowMessage(s.ui, "EnDec_NoRecipientsSelected", mb::kIconHand);
     return {};
@@ -195,6 +211,11 @@ Bytes Compose_EncryptionPacket(PacketSession& s, std::string_view text) {
   if (s.sign) {
     b = Compose_SignedDatablock(s, {}, p, signer);
     Drop(p);
+    if (b.empty()) {
+      Drop(session_key);
+      s.EndProgress();
+      return {};
+    }
   } else {
     b.swap(p);
   }
@@ -219,7 +240,16 @@ Bytes Compose_EncryptionPacket(PacketSession& s, std::string_view text) {
       entry = EncryptSessionKeyWithPublicKey(s, record, id, session_key);
     }
     Drop(record);
-    if (!entry.empty()) AppendField(entry, packet);
+    if (entry.empty()) {
+      // Leaving the recipient out would send a packet they cannot open, reported as success.
+      ShowMessage(s.ui, "EnDec_RecipientKeyUnusable", mb::kIconHand, KeyNameOf(s, id));
+      s.LogLine("No packet was made: a recipient's key cannot be used");
+      Drop(session_key);
+      Release(packet);
+      s.EndProgress();
+      return {};
+    }
+    AppendField(entry, packet);
   }
   Drop(session_key);
   s.EndProgress();
@@ -229,12 +259,12 @@ Bytes Compose_EncryptionPacket(PacketSession& s, std::string_view text) {
 Bytes FindKeyIDByVerificationRecord(PacketSession& s, std::string_view record) {
   long index = 0;
   while (true) {
-    Bytes r = FindRecordOfType(s.kf, rec::kEncryptionPrivateKey, index);
+    // The private record is wiped on every way out of this pass, `continue` included.
+    const SecretBytes r(FindRecordOfType(s.kf, rec::kEncryptionPrivateKey, index));
     if (index < 0) return {};
-    if (!HasFormat001(r)) continue;
+    if (!HasFormat001(r.view())) continue;
     long pos = 7;
-    const Bytes id = NextField(r, pos);
-    Drop(r);
+    const Bytes id = NextField(r.view(), pos);
     Bytes v = PublicKey_Decrypt(s.kf, record, id);
     const bool fits = VerificationFits(v, 16, 16);
     Drop(v);
@@ -275,10 +305,10 @@ Bytes FindSessionKey(PacketSession& s, const std::vector<Bytes>& entries) {
     for (size_t k = 0; k < records.size() && session_key.empty(); ++k) {
       if (!HasFormat001(records[k])) continue;
       if (derived[k].empty()) derived[k] = DeriveSecretKey(records[k]);
-      Bytes v = AES_Decrypt_CBC(s.ui, row.verif, derived[k]);
+      Bytes v = TrialDecrypt(s, row.verif, derived[k]);
       const bool fits = VerificationFits(v, 32, 32);
       Drop(v);
-      if (fits) session_key = AES_Decrypt_CBC(s.ui, row.wrapped, derived[k]);
+      if (fits) session_key = TrialDecrypt(s, row.wrapped, derived[k]);
     }
     if (!session_key.empty()) break;
   }
@@ -338,7 +368,15 @@ Bytes Decompose_EncryptionPacket(PacketSession& s, std::string_view packet) {
   } else {
     x = Bytes(data);
   }
+  int layers = 0;
   while (!x.empty()) {
+    if (++layers > kMaxPacketLayers) {
+      s.LogLine("  Packet has too many layers");
+      ShowMessage(s.ui, "EnDec_TooManyLayers", mb::kIconHand, NumText(kMaxPacketLayers));
+      reported = true;
+      Drop(x);
+      break;
+    }
     s.StretchProgress();
     const std::string type = x.substr(0, 3);
     Bytes next;
@@ -386,6 +424,14 @@ Bytes Compose_SignedDatablock(PacketSession& s, std::string_view detached,
   signed_data.append(detached);
   const Bytes sig = PublicKey_GenerateSignature_PKCS1_V15(s.kf, signed_data, key_id);
   Drop(signed_data);
+  if (sig.empty() || verif.empty()) {
+    // Without its private record (or its public one) the key cannot sign: an empty signature
+    // would go out as a packet that no receiver can verify.
+    ShowMessage(s.ui, "EnDec_SigningKeyUnusable", mb::kIconHand, KeyNameOf(s, key_id));
+    s.LogLine("No packet was made: the signing key cannot sign");
+    Drop(content);
+    return {};
+  }
   Bytes out = RecordHeader(pkt::kSignedDatablock);
   out.reserve(content.size() + 2000);
   AppendField(content, out);

@@ -217,7 +217,21 @@ bool ReadCompressedRecord(PacketSession& s, std::string_view record, Bytes& out,
   }
   if (algo == "LZ78") {
     s.LogLine("  LZ78 algorithm was used for compression");
-    if (LZ78_Decompress(z, out) != kLz78Ok) {
+    const int rc = LZ78_Decompress(z, out, s.max_plaintext_bytes);
+    if (rc == kLz78OverLimit) {
+      // Refused before anything is allocated: a few hundred bytes can state gigabytes.
+      s.LogLine("  Compressed data states more than the limit for one packet");
+      ShowMessage(s.ui, "EnDec_PacketTooLarge", mb::kIconHand,
+                  NumText(static_cast<long long>(LZ78_StatedLength(z))),
+                  NumText(static_cast<long long>(s.max_plaintext_bytes)));
+      return false;
+    }
+    if (rc == kLz78TooLarge) {
+      s.LogLine("  Not enough memory to decompress the data");
+      ShowMessage(s.ui, "Error_OutOfMemory", mb::kIconHand);
+      return false;
+    }
+    if (rc != kLz78Ok) {
       // Only tampering or transport damage produces a stream the decoder rejects; the HMAC
       // inside cannot be reached, so the packet is reported as damaged.
       s.LogLine("  Compressed data is damaged!");
@@ -326,7 +340,10 @@ int Decompose_PlainTextFileRecord(PacketSession& s, std::string_view record) {
     s.LogLine("-- File was not saved");
     return 0;
   }
-  const std::string path = s.store_folder + name;
+  // The folder may come without its separator (a chooser, a setting, lq's option).
+  std::string path = s.store_folder;
+  if (!path.empty() && path.back() != '/' && path.back() != '\\') path += kStoreSeparator;
+  path += name;
   LocalTime written, created;
   const bool have_times = ReadDateTimeRecord(s.ui, written_rec, written) &&
                           ReadDateTimeRecord(s.ui, created_rec, created);

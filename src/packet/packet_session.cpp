@@ -136,34 +136,40 @@ std::string SafeStoreName(std::string_view name) {
         c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*' || c == 127;
     out += forbidden ? '_' : static_cast<char>(c);
   }
-  // Windows drops trailing dots and blanks, which would turn "name." into another file.
-  while (!out.empty() && (out.back() == '.' || out.back() == ' ')) out.pop_back();
-  size_t start = 0;
-  while (start < out.size() && out[start] == ' ') ++start;
-  out.erase(0, start);
-  if (out.empty()) return {};
-  // Device names are devices in every folder and with any extension ("NUL.txt").
-  std::string stem = out.substr(0, out.find('.'));
-  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-  for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   static const char* const kDevices[] = {"CON",  "PRN",  "AUX",  "NUL",  "COM1",   "COM2",
                                          "COM3", "COM4", "COM5", "COM6", "COM7",   "COM8",
                                          "COM9", "LPT1", "LPT2", "LPT3", "LPT4",   "LPT5",
                                          "LPT6", "LPT7", "LPT8", "LPT9", "CONIN$", "CONOUT$"};
-  for (const char* d : kDevices) {
-    if (stem == d) {
-      out.insert(out.begin(), '_');
-      break;
-    }
-  }
   constexpr size_t kMaxName = 200;
-  if (out.size() > kMaxName) {
-    const size_t dot = out.find_last_of('.');
-    std::string ext = (dot != std::string::npos && out.size() - dot <= 16) ? out.substr(dot) : "";
-    size_t cut = kMaxName - ext.size();
-    // Never split a UTF-8 sequence: back up to the start of a character.
-    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
-    out = out.substr(0, cut) + ext;
+  // The cut can leave trailing blanks or dots or bring a device name back ("CON" and 300 blanks
+  // and "x"), and the device prefix can make the name one byte too long: every step is done
+  // again on what the one before left, until nothing changes (twice at most).
+  for (int round = 0; round < 3; ++round) {
+    if (out.size() > kMaxName) {
+      const size_t dot = out.find_last_of('.');
+      std::string ext = (dot != std::string::npos && out.size() - dot <= 16) ? out.substr(dot) : "";
+      size_t cut = kMaxName - ext.size();
+      // Never split a UTF-8 sequence: back up to the start of a character.
+      while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+      out = out.substr(0, cut) + ext;
+    }
+    // Windows drops trailing dots and blanks, which would turn "name." into another file.
+    while (!out.empty() && (out.back() == '.' || out.back() == ' ')) out.pop_back();
+    size_t start = 0;
+    while (start < out.size() && out[start] == ' ') ++start;
+    out.erase(0, start);
+    if (out.empty()) return {};
+    // Device names are devices in every folder and with any extension ("NUL.txt").
+    std::string stem = out.substr(0, out.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const char* d : kDevices) {
+      if (stem == d) {
+        out.insert(out.begin(), '_');
+        break;
+      }
+    }
+    if (out.size() <= kMaxName) break;
   }
   return out;
 }

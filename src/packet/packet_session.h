@@ -3,6 +3,7 @@
 // progress). The application owns one; tests build a fresh one per case.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,21 @@ namespace lq {
 
 inline constexpr char kSummaryHeading[] =
     "This is a summary of all the decryption/verification operations\r\nperformed on ";
+
+// The most plaintext one packet may state (each compressed layer is checked before anything
+// is allocated): a 32-bit program has 2 to 4 GiB of address space, and a layer may state up to
+// 4 GiB. lq can raise it for one run.
+constexpr uint64_t kMaxPlaintextBytes = uint64_t{1} << 30;
+// The most layers (encrypted, compressed, signed) a packet may have inside each other; ours
+// have at most four.
+constexpr int kMaxPacketLayers = 16;
+
+// What joins the store folder and a file name when the folder lacks its own separator.
+#ifdef _WIN32
+constexpr char kStoreSeparator = '\\';
+#else
+constexpr char kStoreSeparator = '/';
+#endif
 
 // Stored overwrite answer: 0 none, 1 yes, 2 no, 3 yes to all, 4 no to all, plus the remember
 // bit for the "to all" answers that last the whole session.
@@ -37,7 +53,8 @@ class PacketSession {
   bool encrypt = true;
   bool sign = false;
   bool never_compress = false;
-  std::string store_folder;  // where decrypted files go, with its trailing separator
+  std::string store_folder;  // where decrypted files go (a separator is added when missing)
+  uint64_t max_plaintext_bytes = kMaxPlaintextBytes;
   bool keep_history = true;  // "&Store decrypted plaintext"
 
   // Recipients (keys and groups) and the key type preference. Changing either forgets the

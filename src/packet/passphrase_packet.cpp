@@ -11,6 +11,7 @@ namespace lq {
 
 Bytes Compose_PassphrasePacket(PacketSession& s, std::string_view note, std::string_view text,
                                std::string_view passphrase) {
+  if (!CheckEntropy(s.random, s.ui)) return {};
   Bytes salt = BBS_RandomBytes(s.random, s.ui, kPassphraseSaltSize);
   salt.resize(kPassphraseSaltSize);
   Bytes key = SHA256_Iterated(passphrase, salt, kPassphraseRounds);

@@ -34,6 +34,7 @@ void NormalizeSignedText(std::string& text) {
 Bytes Compose_SignaturePacket(PacketSession& s, std::string_view text) {
   s.ClearStatus();
   s.SetStatusColour("green");
+  if (!CheckEntropy(s.random, s.ui)) return {};
   const Bytes signer = SigningKey(s.kf);
   if (signer.empty()) {
     s.LogLine("No signing key was selected");
@@ -48,6 +49,7 @@ Bytes Compose_SignaturePacket(PacketSession& s, std::string_view text) {
   Drop(list);
   Bytes b = Compose_SignedDatablock(s, text, e, signer);
   Drop(e);
+  if (b.empty()) return {};
   Bytes z = Compose_CompressedRecord(s, b);
   Drop(b);
   s.LogLine("Finished succesfully");

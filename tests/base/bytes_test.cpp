@@ -64,3 +64,30 @@ TEST(Bytes, WipeZeroesTheWholeBuffer) {
 
 }  // namespace
 }  // namespace lq
+
+namespace lq {
+namespace {
+
+TEST(SecretBytes, TakesBytesAndWipesWhatTheMoveLeft) {
+  std::string source = "short secret";  // held in the string itself (no heap buffer)
+  const char* left = source.data();
+  SecretBytes a(std::move(source));
+  EXPECT_EQ(a.view(), "short secret");
+  // `source` is alive; the bytes the move copied out of its own buffer are zero now.
+  EXPECT_EQ(std::string(left, 12), std::string(12, '\0'));
+  SecretBytes b(std::move(a));
+  EXPECT_EQ(b.view(), "short secret");
+  EXPECT_TRUE(a.empty());
+  std::string longer(100, 's');
+  b.Reset(std::move(longer));
+  EXPECT_EQ(b.view(), std::string(100, 's'));
+  SecretBytes c;
+  c = std::move(b);
+  EXPECT_EQ(c.size(), 100u);
+  EXPECT_TRUE(b.empty());
+  c.Clear();
+  EXPECT_TRUE(c.empty());
+}
+
+}  // namespace
+}  // namespace lq

@@ -43,6 +43,12 @@ const std::vector<std::string> kInformationKeys = {
     "Error_FileAlreadyOpen",
     "Error_DeviceIOError",
     "Error_DiskFull",
+    "Error_OutOfMemory",
+    "Random_NoEntropy",
+    "EnDec_PacketTooLarge",
+    "EnDec_TooManyLayers",
+    "EnDec_RecipientKeyUnusable",
+    "EnDec_SigningKeyUnusable",
     "Error_TooManyFiles",
     "Error_PermissionDenied",
     "Error_DiskNotReady",
@@ -246,6 +252,14 @@ const TextCase kTexts[] = {
      "\r\n"
      "Do you want to perform this test?"},
     {"Keyfile_savedOK", "ignored", "ignored", "ignored", "The keyfile was saved without problems!"},
+    {"EnDec_PacketTooLarge", " 4294967295", " 1073741824", "",
+     "This packet states a content of  4294967295 bytes,\r\n"
+     "more than the limit of  1073741824 bytes for one packet.\r\n"
+     "It was not opened."},
+    {"EnDec_RecipientKeyUnusable", "Carol", "", "",
+     "The key of recipient Carol cannot be used\r\n"
+     "to encrypt the session key of the packet.\r\n"
+     "No packet was made."},
 };
 
 TEST(CatalogueTest, TextsAreExact) {
@@ -255,7 +269,7 @@ TEST(CatalogueTest, TextsAreExact) {
 }
 
 TEST(CatalogueTest, EveryKeyOfBothTablesIsPresent) {
-  EXPECT_EQ(kInformationKeys.size(), 80u);
+  EXPECT_EQ(kInformationKeys.size(), 86u);
   EXPECT_EQ(kQuestionKeys.size(), 11u);
   for (const auto& key : kInformationKeys) {
     EXPECT_TRUE(IsMessageKey(key)) << key;
@@ -400,7 +414,7 @@ TEST(CatalogueTest, CallerStyles) {
   }
   int errors = 0;
   for (const auto& key : kInformationKeys) errors += MessageStyle(key) == 16;
-  EXPECT_EQ(errors, 80 - 2 - 9);
+  EXPECT_EQ(errors, 86 - 2 - 9);
   const std::pair<const char*, int> questions[] = {
       {"General_AskToDeleteFile", 36},
       {"EMDriver_Test1", 35},

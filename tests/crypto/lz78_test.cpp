@@ -214,3 +214,27 @@ TEST(Lz78, OutputMayAliasInput) {
 
 }  // namespace
 }  // namespace lq
+
+namespace lq {
+namespace {
+
+TEST(Lz78, StatedLengthAboveTheLimitIsRefusedBeforeReading) {
+  const Bytes input(5000, 'r');
+  Bytes z;
+  ASSERT_EQ(LZ78_Compress(input, z), kLz78Ok);
+  EXPECT_EQ(LZ78_StatedLength(z), 5000u);
+  Bytes out = "old";
+  EXPECT_EQ(LZ78_Decompress(z, out, 4999), kLz78OverLimit);
+  EXPECT_TRUE(out.empty());
+  EXPECT_EQ(LZ78_Decompress(z, out, 5000), kLz78Ok);
+  EXPECT_EQ(out, input);
+  // A stream stating 4 GiB - 1 with nothing behind it: refused by the limit, not read.
+  const Bytes huge("\xFF\xFF\xFF\xFF\x00\x00", 6);
+  EXPECT_EQ(LZ78_StatedLength(huge), 0xFFFFFFFFu);
+  EXPECT_EQ(LZ78_Decompress(huge, out, uint64_t{1} << 30), kLz78OverLimit);
+  EXPECT_EQ(LZ78_Decompress(huge, out), kLz78Damaged);  // no limit: the structure fails
+  EXPECT_EQ(LZ78_StatedLength("abc"), 0u);
+}
+
+}  // namespace
+}  // namespace lq

@@ -307,3 +307,53 @@ TEST(InitRandomGenerator, UnusableStoredStateMeansNewSetup) {
 
 }  // namespace
 }  // namespace lq
+
+namespace lq {
+namespace {
+
+bool FailingSource(void*, size_t) { return false; }
+bool HalfThenFail(void* out, size_t length) {
+  std::memset(out, 0xAB, length / 2);
+  return false;
+}
+bool FortyTwoSource(void* out, size_t length) {
+  std::memset(out, 42, length);
+  return true;
+}
+
+TEST(Entropy, TheNextSourceIsTriedAndNoneLeavesNothing) {
+  unsigned char buf[16];
+  const EntropySource second_works[] = {HalfThenFail, FortyTwoSource};
+  EXPECT_TRUE(EntropyFrom(second_works, 2, buf, sizeof buf));
+  EXPECT_EQ(buf[0], 42);
+  EXPECT_EQ(buf[15], 42);
+  const EntropySource none[] = {HalfThenFail, FailingSource};
+  EXPECT_FALSE(EntropyFrom(none, 2, buf, sizeof buf));
+  EXPECT_EQ(buf[0], 0);  // the half-filled bytes are wiped
+  EXPECT_TRUE(OsEntropy(buf, sizeof buf));
+}
+
+TEST(Entropy, AGeneratorWithoutOsEntropyRunsButRefusesKeysAndPackets) {
+  const EntropySource none[] = {FailingSource, FailingSource};
+  RuntimeGenerator weak(none, 2);
+  EXPECT_FALSE(weak.Keyed());
+  EXPECT_NE(weak.NextWord() | weak.NextWord(), 0u);  // still a stream, from clocks
+  const EntropySource good[] = {FortyTwoSource};
+  RuntimeGenerator fine(good, 1);
+  EXPECT_TRUE(fine.Keyed());
+  fine.Seed(1.5f, "seed");
+  EXPECT_TRUE(fine.Keyed());
+  RandomContext own;
+  EXPECT_TRUE(own.HasEntropy());
+  test::RecordingUi ui;
+  EXPECT_TRUE(CheckEntropy(own, ui));
+  EXPECT_TRUE(ui.boxes.empty());
+  RuntimeGenerator outside(good, 1);
+  RandomContext ctx(outside);
+  ctx.outside_entropy = false;
+  EXPECT_FALSE(CheckEntropy(ctx, ui));
+  EXPECT_EQ(ui.MessageKeys(), std::vector<std::string>{"Random_NoEntropy"});
+}
+
+}  // namespace
+}  // namespace lq

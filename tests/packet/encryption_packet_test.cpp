@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "crypto/aes.h"
 #include "crypto/sha256.h"
 #include "keys/rsa_keys.h"
 #include "packet/armor.h"
+#include "packet/passphrase_packet.h"
+#include "packet/signature_packet.h"
 #include "packet_fixture.h"
 
 namespace lq::test {
@@ -341,6 +345,137 @@ TEST_F(EncryptionPacket, LayersInAnyOrderAndArmoredTextInHistory) {
   Forget();
   Decompose_EncryptionPacket(*ps, Packet(data, {entry}));
   EXPECT_EQ(History(), std::vector<std::string>{"Not stored"});
+}
+
+}  // namespace
+}  // namespace lq::test
+
+namespace lq::test {
+namespace {
+
+// Hardening: failures that used to pass as success, unbounded layers, noisy trial decryption.
+class PacketHardening : public EncryptionPacket {};
+
+TEST_F(PacketHardening, RecipientWhoseKeyCannotBeUsedStopsThePacket) {
+  // Carol's public key with e = 1 (an exponent that would leave the block readable).
+  RsaKeyRecord pub;
+  ASSERT_TRUE(ReadRsaKeyRecord(s.kf, rec::kEncryptionPublicKey, w->carol, pub));
+  pub.exponent = BigFromWord(1);
+  StoreKeyRecord(s.kf, rec::kEncryptionPublicKey, EncryptionPublicKeyFields(w->carol, pub, {}));
+  ps->SetPreferSecretKeys(true);
+  Forget();
+  // Bob has a secret key, Carol only her public one: the mixed-types question, then the stop.
+  EXPECT_EQ(Compose({w->bob, w->carol}, "to both"), "");
+  EXPECT_EQ(s.ui.MessageKeys(), (std::vector<std::string>{"EnDec_NotAllRecipientsHadSecretKey",
+                                                          "EnDec_RecipientKeyUnusable"}));
+  EXPECT_NE(s.ui.LastBox().text.find("Carol"), std::string::npos) << s.ui.LastBox().text;
+  EXPECT_EQ(CountLog("Finished succesfully"), 0);
+}
+
+TEST_F(PacketHardening, SigningKeyWithoutPrivateRecordStopsThePacket) {
+  ASSERT_TRUE(DeleteKeyRecord(s.kf, rec::kSigningPrivateKey, w->alice));
+  ps->sign = true;
+  Forget();
+  EXPECT_EQ(Compose({w->carol}, "signed"), "");
+  EXPECT_EQ(s.ui.MessageKeys(), std::vector<std::string>{"EnDec_SigningKeyUnusable"});
+  EXPECT_NE(s.ui.LastBox().text.find("Alice"), std::string::npos);
+  Forget();
+  EXPECT_EQ(Compose_SignaturePacket(*ps, "signed text"), "");
+  EXPECT_EQ(s.ui.MessageKeys(), std::vector<std::string>{"EnDec_SigningKeyUnusable"});
+  EXPECT_EQ(CountLog("Finished succesfully"), 0);
+  Forget();
+  EXPECT_EQ(Compose_SignedTextArmor(*ps, "signed text"), "");
+}
+
+TEST_F(PacketHardening, TrialDecryptionsOfForgedEntriesAreSilent) {
+  const Bytes packet = Compose({w->carol}, "x");
+  const auto f = Fields(packet);
+  // Secret-key entries whose check field is not whole AES blocks, tried with every secret key.
+  const Bytes forged = "105001" + Field(Bytes(48, 'w')) + Field(Bytes(17, 'v'));
+  Forget();
+  EXPECT_EQ(Decompose_EncryptionPacket(*ps, Packet(f[0], {forged, forged})), "");
+  EXPECT_EQ(s.ui.MessageKeys(), std::vector<std::string>{"Endec_NoSessionKey"});
+  EXPECT_EQ(s.ui.boxes.size(), 1u);
+  // The search goes on past them, quietly, to the entry that fits.
+  Forget();
+  EXPECT_EQ(Decompose_EncryptionPacket(*ps, Packet(f[0], {forged, f[1]})), "x");
+  EXPECT_TRUE(s.ui.boxes.empty());
+}
+
+TEST_F(PacketHardening, LayersNestedTooDeepAreRefused) {
+  const Bytes key(32, 'N');
+  Bytes layer = Compose_PlainText_HMACrecord(*ps, "deep", key);
+  const Bytes entry = EncryptSessionKeyWithPublicKey(
+      *ps, Record(rec::kEncryptionPublicKey, w->carol), w->carol, key);
+  ps->never_compress = false;
+  // Our own packets have at most four layers; up to sixteen open, more do not.
+  for (int depth = 1; depth <= 20; ++depth) {
+    layer = Compose_CompressedRecord(*ps, layer);
+    const Bytes packet = Packet(Compose_EncryptedDataRecord(*ps, layer, key), {entry});
+    Forget();
+    const Bytes text = Decompose_EncryptionPacket(*ps, packet);
+    if (depth + 1 <= kMaxPacketLayers) {
+      EXPECT_EQ(text, "deep") << depth;
+      EXPECT_TRUE(s.ui.boxes.empty()) << depth;
+    } else {
+      EXPECT_EQ(text, "") << depth;
+      EXPECT_EQ(s.ui.MessageKeys(), std::vector<std::string>{"EnDec_TooManyLayers"}) << depth;
+    }
+  }
+}
+
+TEST_F(PacketHardening, StatedSizeAboveTheCeilingIsRefusedBeforeAllocating) {
+  const Bytes key(32, 'C');
+  const Bytes entry = EncryptSessionKeyWithPublicKey(
+      *ps, Record(rec::kEncryptionPublicKey, w->carol), w->carol, key);
+  // A compressed record whose stream states 4 GiB - 1: refused at once, named as too large.
+  Bytes huge = "102001" + Field("LZ78") + Field(std::string("\xFF\xFF\xFF\xFF", 4) + "\x01\x00");
+  Forget();
+  EXPECT_EQ(
+      Decompose_EncryptionPacket(*ps, Packet(Compose_EncryptedDataRecord(*ps, huge, key), {entry})),
+      "");
+  EXPECT_EQ(s.ui.MessageKeys(), std::vector<std::string>{"EnDec_PacketTooLarge"});
+  EXPECT_NE(s.ui.LastBox().text.find(" 4294967295"), std::string::npos) << s.ui.LastBox().text;
+  EXPECT_NE(s.ui.LastBox().text.find(" 1073741824"), std::string::npos) << s.ui.LastBox().text;
+  // The ceiling is the session's: an honest packet above a lowered one is refused, and opens
+  // once it is raised again.
+  const Bytes packet = Compose({w->carol}, std::string(5000, 'q'));
+  ps->max_plaintext_bytes = 1000;
+  Forget();
+  EXPECT_EQ(Decompose_EncryptionPacket(*ps, packet), "");
+  EXPECT_EQ(s.ui.MessageKeys(), std::vector<std::string>{"EnDec_PacketTooLarge"});
+  ps->max_plaintext_bytes = kMaxPlaintextBytes;
+  Forget();
+  EXPECT_EQ(Decompose_EncryptionPacket(*ps, packet), std::string(5000, 'q'));
+}
+
+bool FixedBytes(void* out, size_t length) {
+  std::memset(out, 7, length);
+  return true;
+}
+
+TEST_F(PacketHardening, WithoutOsEntropyNoPacketIsMade) {
+  const EntropySource source[] = {FixedBytes};
+  RuntimeGenerator generator(source, 1);
+  RandomContext weak(generator);
+  weak.outside_entropy = false;  // stands for a generator whose OS sources all failed
+  PacketSession ws(s.ui, weak, s.kf);
+  ws.SetRecipients({w->carol});
+  Forget();
+  EXPECT_EQ(Compose_EncryptionPacket(ws, "text"), "");
+  EXPECT_EQ(Compose_SignaturePacket(ws, "text"), "");
+  EXPECT_EQ(Compose_PassphrasePacket(ws, "note", "text", "pass"), "");
+  EXPECT_EQ(s.ui.MessageKeys(), std::vector<std::string>(3, "Random_NoEntropy"));
+}
+
+TEST_F(PacketHardening, StoreFolderWithoutSeparatorStillStoresInsideIt) {
+  ps->attachments = {Input("inside.txt", "kept inside")};
+  const Bytes packet = Compose({w->carol}, "files");
+  ps->store_folder.pop_back();  // ".../store" without its separator
+  Forget();
+  EXPECT_EQ(Decompose_EncryptionPacket(*ps, packet), "files");
+  EXPECT_EQ(StoredNames(), std::vector<std::string>{"inside.txt"});
+  EXPECT_EQ(AllOutputEntries(), (std::vector<std::string>{"store", "store/inside.txt"}));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "crypto/sha256.h"
 #include "packet_fixture.h"
 
@@ -125,6 +127,36 @@ TEST_F(PacketRecords, HostileStoredNamesStayInsideTheStoreFolder) {
                                        "store/" + std::string(196, 'L') + ".txt"};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(AllOutputEntries(), expected);
+}
+
+// The cut to 200 bytes can bring back what the checks before it removed: trailing blanks and
+// dots, a device name, a name over the limit once the device prefix is added.
+TEST(SafeStoreNameTest, CheckedAgainAfterTheCut) {
+  EXPECT_EQ(SafeStoreName("CON" + std::string(300, ' ') + "x"), "_CON");
+  const std::string dotted = SafeStoreName("nul" + std::string(300, '.') + "x");
+  EXPECT_EQ(dotted.substr(0, 5), "_nul.");  // a device name with an extension
+  EXPECT_EQ(dotted.substr(dotted.size() - 2), ".x");
+  EXPECT_LE(dotted.size(), 200u);
+  EXPECT_EQ(SafeStoreName("name" + std::string(300, ' ') + "x.txt"),
+            "name" + std::string(192, ' ') + ".txt");
+  // A device prefix that makes the name 201 bytes long is cut again.
+  const std::string safe = SafeStoreName("CON" + std::string(196, ' ') + ".txt");
+  EXPECT_EQ(safe, "_CON" + std::string(192, ' ') + ".txt");
+  std::mt19937 rng(7);
+  const char alphabet[] = "aC ON.x:/\\\x01";
+  for (int i = 0; i < 2000; ++i) {
+    std::string name;
+    const int len = static_cast<int>(rng() % 400);
+    for (int j = 0; j < len; ++j) name += alphabet[rng() % (sizeof alphabet - 1)];
+    const std::string out = SafeStoreName(name);
+    EXPECT_LE(out.size(), 200u) << name;
+    EXPECT_EQ(SafeStoreName(out), out) << name;  // nothing left for a second pass to change
+    if (!out.empty()) {
+      EXPECT_NE(out.back(), ' ');
+      EXPECT_NE(out.back(), '.');
+      EXPECT_EQ(out.find_first_of("/\\:"), std::string::npos) << out;
+    }
+  }
 }
 
 TEST_F(PacketRecords, OverwriteAnswersAndReplacementKeepTheOldFileUntilTheNewIsWritten) {
