@@ -408,7 +408,7 @@ TEST(CatalogueTest, CallerStyles) {
   }
   int errors = 0;
   for (const auto& key : kInformationKeys) errors += MessageStyle(key) == 16;
-  EXPECT_EQ(errors, 80 - 2 - 9);
+  EXPECT_EQ(errors, 88 - 2 - 9);
   const std::pair<const char*, int> questions[] = {
       {"General_AskToDeleteFile", 36},
       {"EMDriver_Test1", 35},
