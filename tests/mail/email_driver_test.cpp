@@ -398,3 +398,64 @@ TEST(CreateMail, EveryCommandOfTheTableIsKnown) {
 
 }  // namespace
 }  // namespace lq
+
+namespace lq {
+namespace {
+
+// The drivers that ship beside the program.
+std::string ShippedDrivers() { return std::string(LQ_SOURCE_DIR) + "/src/gui/res/drivers"; }
+
+TEST(ShippedDrivers, AllThreeAreListedAndLoad) {
+  test::RecordingUi ui;
+  EXPECT_EQ(ListEMailDrivers(ui, RealFileOps(), ShippedDrivers()),
+            "Mailto link|Notepad|Simple MAPI");
+  for (const char* name : {"Mailto link", "Notepad", "Simple MAPI"}) {
+    EmailDriver d;
+    ASSERT_TRUE(LoadEMailDriver(ui, RealFileOps(), DriverPath(ShippedDrivers(), name), d)) << name;
+    EXPECT_FALSE(ExtractSection(d.lines, "$CALLPROG_START", "$CALLPROG_END").empty()) << name;
+  }
+  EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST(ShippedDrivers, NotepadIsStartedFoundAndFilledIn) {
+  ScriptedDesktop d;
+  test::RecordingUi ui;
+  MapiLink mapi(d);
+  EmailDriver driver;
+  ASSERT_TRUE(LoadEMailDriver(ui, RealFileOps(), DriverPath(ShippedDrivers(), "Notepad"), driver));
+  EXPECT_TRUE(driver.can_attach_files);
+  std::vector<std::string> pasted;
+  d.on_key = [&](const KeyEvent& e) {
+    if (!e.up && e.vk == 'V' && d.keys_down.count(17)) pasted.push_back(d.clipboard);
+  };
+  d.on_pump = [&] {
+    if (!d.started.empty()) d.windows[5] = {"Untitled - Notepad", "Notepad"};
+  };
+  MailContext c{ui, d, RealFileOps(), driver, mapi, "Notepad", ";", {}};
+  EXPECT_EQ(CreateMail(c, {"a@x.org", "Hi", "ARMOR", "C:\\p.lqe"}), MailOutcome::kMade);
+  EXPECT_TRUE(ui.boxes.empty());
+  ASSERT_EQ(d.started.size(), 1u);
+  EXPECT_EQ(d.started[0].program, "notepad.exe");
+  EXPECT_EQ(d.foreground, 5u);
+  EXPECT_EQ(pasted, (std::vector<std::string>{"To: ", "a@x.org", "Subject: ", "Hi", "ARMOR",
+                                              "Attachment: ", "C:\\p.lqe", "\r\n",
+                                              "-- written by Lockquill\r\n"}));
+}
+
+TEST(ShippedDrivers, MapiAsksForTheDialogAndMailtoOpensTheLink) {
+  ScriptedDesktop d;
+  test::RecordingUi ui;
+  MapiLink mapi(d);
+  for (const char* name : {"Simple MAPI", "Mailto link"}) {
+    EmailDriver driver;
+    ASSERT_TRUE(LoadEMailDriver(ui, RealFileOps(), DriverPath(ShippedDrivers(), name), driver));
+    MailContext c{ui, d, RealFileOps(), driver, mapi, name, ";", {}};
+    CreateMail(c, {"a@x.org", "Hi", "ARMOR", ""});
+  }
+  // No MAPI library on this host: the first is reported; the second opened its link.
+  EXPECT_EQ(ui.MessageKeys(), std::vector<std::string>{"EMDriver_MapiNotAvailable"});
+  EXPECT_EQ(d.opened, std::vector<std::string>{"mailto:a@x.org?Subject=Hi&Body="});
+}
+
+}  // namespace
+}  // namespace lq
