@@ -81,6 +81,8 @@ class MailWinTest : public ::testing::Test {
                           "$CALLPROG_END\r\n$ATTACHFILE_START\r\n$FILENAME\r\n"
                           "$ATTACHFILE_END\r\n"));
     ASSERT_TRUE(mail.SelectDriver("Mapi"));
+    // Loaded now, as the first mail would: the fake's answers live in the loaded library.
+    ASSERT_TRUE(mail.mapi.Load());
     FakeReset(desktop, dll, 0, 0);
   }
 
