@@ -54,6 +54,20 @@ bool FormVisible(const char* form) {
   return hwnd != nullptr && IsWindowVisible(hwnd);
 }
 
+// The ANSI code page's text for the ANSI Simple MAPI records.
+std::string AnsiFromUtf8(std::string_view text) {
+  const std::wstring wide = WideFromUtf8(text);
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) {
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                        nullptr, nullptr);
+  }
+  return out;
+}
+
 std::string WithSeparator(std::string folder) {
   if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
   return folder;
@@ -67,6 +81,7 @@ Desk::Desk(const DeskOptions& opts)
     : options(opts),
       ui(*this),
       session(ui, desktop),
+      mail(session),
       main(*this),
       popup(*this),
       settings(*this),
@@ -81,6 +96,8 @@ Desk::Desk(const DeskOptions& opts)
     popup.Refresh();
   };
   session.keyfile.hooks.lists_changed = [this] { popup.Refresh(); };
+  mail.Install();
+  mail.mapi.to_ansi = AnsiFromUtf8;
 }
 
 Desk::~Desk() = default;
@@ -160,7 +177,7 @@ void Desk::DispatchEvent(const std::string& form, int id, int code, intptr_t val
 void Desk::CloseProgram() {
   CloseSession(session);
   FK_STOPTIMER(kMainForm, kInactivityTimerId);
-  if (session.mapi_loaded) session.mapi_loaded = false;
+  mail.Unload();
   for (const char* form : kTopLevelForms) {
     if (std::string_view(form) != kMainForm && FK_FORMEXISTS(form)) FK_UNLOADFORM(form);
   }

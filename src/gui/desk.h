@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/mail_setup.h"
 #include "app/session.h"
 #include "gui/form_main.h"
 #include "gui/form_overwrite.h"
@@ -44,6 +45,7 @@ class Desk {
   Win32Desktop desktop;
   GuiUi ui;
   Session session;
+  MailService mail;  // the e-mail driver, Simple MAPI and the settings form's E-mail tab
 
   MainForm main;
   PopupForm popup;

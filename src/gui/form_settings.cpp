@@ -199,13 +199,6 @@ void SettingsForm::Design() {
   FK_SETLAYER(kForm, 0);
   FK_BUTTON(kForm, id::kHelp, "&Help", 55, 22.2, 11.5, 1.8, "");
   FK_BUTTON(kForm, id::kExit, "E&xit", 67.5, 22.2, 11.5, 1.8, "A");
-
-  // The e-mail drivers come with the mail layer; until then their controls are shown, inactive.
-  for (int c :
-       {id::kEmailDriver, id::kEditDriver, id::kDeleteDriver, id::kTestDriver, id::kToSeparator,
-        id::kInsertAsText, id::kAttachAsFile, kDriverLabel, kSeparatorLabel, kSendAsLabel}) {
-    FK_DISABLEC(kForm, c);
-  }
 }
 
 void SettingsForm::Fill() {
@@ -232,14 +225,26 @@ void SettingsForm::Fill() {
         FK_SETCHECK(kForm, row->control_id, v.number != 0);
         FK_SETCHECK(kForm, row->second_id, v.number == 0);
         break;
-      case FormControl::kDropDown:
-        if (!v.text.empty()) FK_SETTEXT(kForm, v.control_id, v.text.c_str());
-        break;
       default:
-        break;
+        break;  // the driver list is filled by FillDrivers
     }
   }
+  FillDrivers(desk_.session.settings.email_driver);
   EnablePickers();
+}
+
+void SettingsForm::FillDrivers(const std::string& selected) {
+  FK_CLEAR(kForm, id::kEmailDriver);
+  for (const std::string& name : desk_.mail.DriverNames()) {
+    FK_ADDLIST(kForm, id::kEmailDriver, name.c_str());
+  }
+  const int item = selected.empty() ? 0 : FK_FINDNEXT(kForm, id::kEmailDriver, 0, selected.c_str());
+  FK_SELECTITEM(kForm, id::kEmailDriver, item, item != 0);
+}
+
+std::string SettingsForm::SelectedDriver() {
+  const int item = FK_FINDNEXTSEL(kForm, id::kEmailDriver, 0);
+  return item == 0 ? std::string() : FK_GETITEMTEXT(kForm, id::kEmailDriver, item);
 }
 
 void SettingsForm::EnablePickers() {
@@ -272,7 +277,9 @@ void SettingsForm::Apply() {
         v.number = FK_GETCHECK(kForm, row.control_id) ? 1 : 0;
         break;
       case FormControl::kDropDown:
-        v.text = FK_GETTEXT(kForm, row.control_id);
+        // The driver is stored when it is chosen; an empty list keeps the setting.
+        v.text = SelectedDriver();
+        if (v.text.empty()) continue;
         break;
       default:
         continue;  // hotkeys are stored by their buttons
@@ -301,8 +308,33 @@ void SettingsForm::OnEvent(int control_id, int code, intptr_t value, int* cancel
     Close();
     return;
   }
+  if (code == FK_EV_CHANGE && control_id == id::kEmailDriver) {
+    // A chosen driver is stored and loaded at once.
+    const std::string name = SelectedDriver();
+    if (!name.empty()) desk_.mail.SelectDriver(name);
+    return;
+  }
   if (code != FK_EV_CLICK) return;
   switch (control_id) {
+    case id::kEditDriver:
+      desk_.mail.EditDriver(SelectedDriver());
+      break;
+    case id::kDeleteDriver:
+      if (desk_.mail.DeleteDriver(SelectedDriver())) {
+        // The list anew, its first driver chosen and loaded.
+        FillDrivers("");
+        const std::string first = FK_FINDLAST(kForm, id::kEmailDriver) > 0
+                                      ? FK_GETITEMTEXT(kForm, id::kEmailDriver, 1)
+                                      : std::string();
+        FK_SELECTITEM(kForm, id::kEmailDriver, first.empty() ? 0 : 1, !first.empty());
+        desk_.mail.SelectDriver(first);
+      }
+      break;
+    case id::kTestDriver:
+      // The tests use what the tab shows now (the separator above all).
+      Apply();
+      desk_.mail.TestDriver();
+      break;
     case id::kAutoHide:
     case id::kAutoClose:
       EnablePickers();

@@ -1,5 +1,6 @@
 // The settings form "SETTINGS": five tabs built from the settings table, read back into the
-// settings when the form closes; "Store hotkey" and "Select D&ir." take effect at once.
+// settings when the form closes; "Store hotkey", "Select D&ir." and the e-mail driver
+// commands take effect at once.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,9 @@ class SettingsForm {
   void Close();
   void Fill();
   void EnablePickers();
+  // The E-mail tab's driver list, with `selected` chosen when it is there.
+  void FillDrivers(const std::string& selected);
+  std::string SelectedDriver();
   Desk& desk_;
   bool topmost_changed_ = false;
 };

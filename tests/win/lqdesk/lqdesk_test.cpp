@@ -401,6 +401,104 @@ TEST(LqdeskSettings, ChangedSettingsSurviveARestart) {
   EXPECT_TRUE(topmost_after_restart);
 }
 
+// The E-mail tab: the drivers of the program folder are listed, choosing one stores and loads
+// it, deleting asks first and chooses the first that is left, and the test button asks its
+// first question.
+std::string ExeFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path);
+  folder.erase(folder.find_last_of(L"\\/") + 1);
+  return lq::Utf8FromWide(folder);
+}
+
+std::vector<std::wstring> ComboItems(HWND combo) {
+  std::vector<std::wstring> items;
+  const int n = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < n; ++i) {
+    std::wstring item(static_cast<size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+    item.resize(wcslen(item.c_str()));
+    items.push_back(item);
+  }
+  return items;
+}
+
+void ChooseItem(HWND form, HWND combo, int index) {
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageW(form, WM_COMMAND,
+               MAKEWPARAM(static_cast<UINT>(lq::settings_id::kEmailDriver), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
+}
+
+TEST(LqdeskEmailTab, DriversAreListedChosenDeletedAndTested) {
+  const std::string folder = FreshFolder("email");
+  MakeKeyfile(folder, "mail");
+  for (const char* name : {"Simple MAPI.txt", "Mailto link.txt", "Notepad.txt"}) {
+    ASSERT_TRUE(CopyFileW(lq::WideFromUtf8(ExeFolder() + name).c_str(),
+                          lq::WideFromUtf8(folder + name).c_str(), FALSE))
+        << name;
+  }
+  DeskOptions options;
+  options.program_folder = folder;
+  std::vector<std::wstring> listed, after_delete;
+  std::wstring question, test_question, chosen_after_delete;
+  bool mapi_loaded_at_once = false, delete_file_gone = false;
+  RunWithDriver(options, [&] {
+    HWND dlg = WaitPassphraseForm();
+    ASSERT_NE(dlg, nullptr);
+    Type(Control(dlg, pass::kNew), L"mail");
+    Click(dlg, pass::kOk);
+    HWND main = WaitMain();
+    ASSERT_NE(main, nullptr);
+    Menu(main, mainc::kMenuSettings);
+    HWND settings = WaitForm(L"Lockquill V1.0 - Settings");
+    ASSERT_NE(settings, nullptr);
+    HWND tabs = Control(settings, lq::settings_id::kTabs);
+    NMHDR nm{tabs, static_cast<UINT_PTR>(lq::settings_id::kTabs), static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageW(tabs, TCM_SETCURSEL, 4, 0);
+    SendMessageW(settings, WM_NOTIFY, lq::settings_id::kTabs, reinterpret_cast<LPARAM>(&nm));
+    HWND combo = Control(settings, lq::settings_id::kEmailDriver);
+    listed = ComboItems(combo);
+    ChooseItem(settings, combo, 2);  // "Simple MAPI"
+    Sleep(300);
+    mapi_loaded_at_once = lq::gui::CurrentDesk()->mail.driver.can_attach_files;
+    Sleep(400);
+    const std::string shots = ScreenshotFolder();
+    if (!shots.empty()) SaveWindowPicture(settings, shots + "settings-email.bmp");
+
+    ChooseItem(settings, combo, 0);  // "Mailto link"
+    PostMessageW(Control(settings, lq::settings_id::kDeleteDriver), BM_CLICK, 0, 0);
+    if (HWND box = WaitMessageBox(10000)) {
+      question = MessageBoxText(box);
+      Answer(box, IDYES);
+    }
+    Sleep(300);
+    delete_file_gone = !FileExists(folder + "Mailto link.txt");
+    after_delete = ComboItems(combo);
+    chosen_after_delete = Text(combo);
+
+    PostMessageW(Control(settings, lq::settings_id::kTestDriver), BM_CLICK, 0, 0);
+    if (HWND box = WaitMessageBox(10000)) {
+      test_question = MessageBoxText(box);
+      Answer(box, IDCANCEL);
+    }
+    Click(settings, lq::settings_id::kExit);
+    WaitGone(settings, 10000);
+    CloseMain(main);
+  });
+  EXPECT_EQ(listed, (std::vector<std::wstring>{L"Mailto link", L"Notepad", L"Simple MAPI"}));
+  EXPECT_TRUE(mapi_loaded_at_once);
+  EXPECT_NE(question.find(L"Are you sure you want to delete this file?"), std::wstring::npos)
+      << question;
+  EXPECT_NE(question.find(lq::WideFromUtf8(folder + "Mailto link.txt")), std::wstring::npos);
+  EXPECT_TRUE(delete_file_gone);
+  EXPECT_EQ(after_delete, (std::vector<std::wstring>{L"Notepad", L"Simple MAPI"}));
+  EXPECT_EQ(chosen_after_delete, L"Notepad");
+  EXPECT_NE(test_question.find(L"E-mail driver test 1"), std::wstring::npos) << test_question;
+  EXPECT_EQ(ReadSettings(folder).email_driver, "Notepad");
+}
+
 // A picture of a window is not blank: it holds more than a handful of colours. Pictures are
 // written to LQ_SCREENSHOTS when it is set, for a person to look at.
 int ColoursIn(HWND hwnd) {
