@@ -24,8 +24,6 @@ inline constexpr char kKeymanagerTabs[] = "My keys|Recipient keys|Key groups|Sig
 inline constexpr char kUndefinedText[] = "Undefined";
 inline constexpr char kNeverText[] = "Never";
 inline constexpr char kEditSecretPrompt[] = "Edit the secret key and/or the expiration date";
-inline constexpr char kChangePassphrasePrompt[] =
-    "Enter current passphrase,\r\nthen type and retype the new passphrase";
 inline constexpr char kStartupKeyfileTitle[] = "Select keyfile to load on startup";
 
 // The key lengths the calculation dialog offers, and the one it starts at: keys of 4096 bits

@@ -73,13 +73,28 @@ Desk::Desk(const DeskOptions& opts)
       passphrase(*this),
       overwrite(*this),
       string_entry(*this),
-      wait_screen(*this) {
+      wait_screen(*this),
+      keymanager(*this),
+      calcpubkey(*this),
+      export_form(*this),
+      import_form(*this) {
   desktop.pump = [] { FK_DOEVENTS(); };
   session.keyfile.hooks.closed = [this] {
     main.ShowKeyfileState();
     popup.Refresh();
+    keymanager.OnKeyfileChanged();
   };
-  session.keyfile.hooks.lists_changed = [this] { popup.Refresh(); };
+  session.keyfile.hooks.lists_changed = [this] {
+    popup.Refresh();
+    keymanager.OnKeyfileChanged();
+    // A keyfile just opened: its own keys that expire soon are logged once.
+    const Keyfile& kf = session.keyfile;
+    if (kf.open && kf.name != expiry_logged_for_) {
+      expiry_logged_for_ = kf.name;
+      LogKeysExpiringSoon(session);
+    }
+    if (!kf.open) expiry_logged_for_.clear();
+  };
 }
 
 Desk::~Desk() = default;
@@ -128,6 +143,14 @@ void Desk::CreateForm(const std::string& form) {
     string_entry.Design();
   } else if (form == kWaitScreenForm) {
     wait_screen.Design();
+  } else if (form == kKeymanagerForm) {
+    keymanager.Design();
+  } else if (form == kCalcPubKeyForm) {
+    calcpubkey.Design();
+  } else if (form == kExportForm) {
+    export_form.Design();
+  } else if (form == kImportForm) {
+    import_form.Design();
   }
 }
 
@@ -147,6 +170,14 @@ void Desk::DispatchEvent(const std::string& form, int id, int code, intptr_t val
     overwrite.OnEvent(id, code, value, cancel);
   } else if (form == kStringEntryForm) {
     string_entry.OnEvent(id, code, value, cancel);
+  } else if (form == kKeymanagerForm) {
+    keymanager.OnEvent(id, code, value, cancel);
+  } else if (form == kCalcPubKeyForm) {
+    calcpubkey.OnEvent(id, code, value, cancel);
+  } else if (form == kExportForm) {
+    export_form.OnEvent(id, code, value, cancel);
+  } else if (form == kImportForm) {
+    import_form.OnEvent(id, code, value, cancel);
   } else if (form == kWaitScreenForm && code == FK_EV_CLOSE && cancel) {
     *cancel = 1;  // the wait screen goes when its operation ends
   }

@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "app/session.h"
+#include "gui/form_calcpubkey.h"
+#include "gui/form_export.h"
+#include "gui/form_keymanager.h"
 #include "gui/form_main.h"
 #include "gui/form_overwrite.h"
 #include "gui/form_passphrase.h"
@@ -52,6 +55,10 @@ class Desk {
   OverwriteForm overwrite;
   StringEntryForm string_entry;
   WaitScreen wait_screen;
+  KeymanagerForm keymanager;
+  CalcPubKeyForm calcpubkey;
+  ExportForm export_form;
+  ImportForm import_form;
 
   // The toolkit's callbacks.
   void AppStart();
@@ -71,6 +78,7 @@ class Desk {
  private:
   std::string program_folder_;
   std::vector<std::string> hidden_forms_;  // what HideAllWindows hid, for ShowAllWindows
+  std::string expiry_logged_for_;          // the keyfile whose expiring keys were logged
 };
 
 // Makes a form always on top, or not.
