@@ -213,6 +213,11 @@ void Desk::ShowAllWindows() {
   }
 }
 
+const char* DialogOwner() {
+  if (FormVisible(kKeymanagerForm)) return kKeymanagerForm;
+  return FK_FORMEXISTS(kMainForm) ? kMainForm : "";
+}
+
 namespace {
 
 struct OwnedTopmost {

@@ -81,6 +81,10 @@ class Desk {
   std::string expiry_logged_for_;          // the keyfile whose expiring keys were logged
 };
 
+// The form a dialog is owned by: the key manager while it is shown (its dialogs stay above it
+// and give the activation back to it), else MAIN once it exists, else none ("").
+const char* DialogOwner();
+
 // Makes a form always on top, or not.
 void SetTopmost(const char* form, bool on);
 

@@ -35,8 +35,8 @@ int CalcPubKeyForm::Ask(const Bytes& key_id) {
   generating_ = cancel_requested_ = false;
   std::string props = "C";
   if (desk_.session.settings.keep_on_top) props += "T";
-  const char* owner = FK_FORMEXISTS(kKeymanagerForm) ? kKeymanagerForm : kMainForm;
-  FK_FORM(f, owner, kCalcPubKeyCaption, -1, -1, 60, 27.5, props.c_str());
+  const char* owner = DialogOwner();
+  FK_FORM(f, owner, kCalcPubKeyCaption, -1, -1, 68, 27.5, props.c_str());
   FK_SETFORMICON(f, "$LQICON");
   FK_SETFOCUS(f, kCalculate);
   FK_SHOWMODAL(f);
@@ -45,33 +45,32 @@ int CalcPubKeyForm::Ask(const Bytes& key_id) {
 }
 
 void CalcPubKeyForm::Design() {
-  FK_LABEL(f, kTitle, "Calculation of a new public key", 1.5, 0.6, 57, 1.6, "");
-  FK_LABEL(f, kName, name_.c_str(), 1.5, 2.4, 57, 1.3, "");
+  FK_LABEL(f, kTitle, "Calculation of a new public key", 1.5, 0.6, 65, 1.6, "");
+  FK_LABEL(f, kName, name_.c_str(), 1.5, 2.4, 65, 1.3, "");
 
-  FK_FRAME(f, kInfoFrame, "Additional info, added to public key", 1.5, 4.2, 28, 9.2, "");
+  FK_FRAME(f, kInfoFrame, "Additional info, added to public key", 1.5, 4.2, 34, 9.2, "");
   FK_CHECKBOX(f, kCompany, "C&ompany", 3, 5.8, 24, 1.4, "");
   FK_CHECKBOX(f, kEmail, "&E-mail address", 3, 7.4, 24, 1.4, "");
   FK_CHECKBOX(f, kDepartment, "&Department", 3, 9.0, 24, 1.4, "");
-  FK_BUTTON(f, kSelectAll, "Select &all", 3, 11.0, 11.5, 1.7, "");
-  FK_BUTTON(f, kSelectNone, "&Select none", 15.5, 11.0, 12, 1.7, "");
+  FK_BUTTON(f, kSelectAll, "Select &all", 3, 11.0, 14.5, 1.7, "");
+  FK_BUTTON(f, kSelectNone, "&Select none", 18.5, 11.0, 15, 1.7, "");
 
-  FK_FRAME(f, kLengthFrame, "Keylength in bits", 31, 4.2, 27.5, 4.8, "");
-  FK_COMBOBOX(f, kLength, kKeyLengthList, 32.5, 5.9, 24.5, 12, "L");
-  FK_LABEL(f, kLengthNote, "Below 2048 bits a key can be broken.", 32.5, 7.6, 25, 1.2, "");
-  FK_FRAME(f, kExpiryFrame, "Key expires", 31, 9.3, 27.5, 4.1, "");
-  FK_CONTROLEX(f, kExpiry, "SysDateTimePick32", "", 32.5, 10.9, 14.5, 1.6, DTS_SHORTDATEFORMAT, 0);
-  FK_CHECKBOX(f, kNever, "&Never", 48.5, 11.0, 9.5, 1.4, "");
+  FK_FRAME(f, kLengthFrame, "Keylength in bits", 37.5, 4.2, 29, 4.1, "");
+  FK_COMBOBOX(f, kLength, kKeyLengthList, 39, 5.9, 26, 12, "L");
+  FK_FRAME(f, kExpiryFrame, "Key expires", 37.5, 9.3, 29, 4.1, "");
+  FK_CONTROLEX(f, kExpiry, "SysDateTimePick32", "", 39, 10.9, 15, 1.6, DTS_SHORTDATEFORMAT, 0);
+  FK_CHECKBOX(f, kNever, "&Never", 55.5, 11.0, 10, 1.4, "");
 
-  FK_LABEL(f, kStep, "", 1.5, 14.6, 57, 1.3, "");
-  FK_PROGRESSBAR(f, kBar, 1.5, 16.2, 57, 1.5, "");
+  FK_LABEL(f, kStep, "", 1.5, 14.6, 65, 1.3, "");
+  FK_PROGRESSBAR(f, kBar, 1.5, 16.2, 65, 1.5, "");
   FK_LABEL(f, 119,
            "The calculation of two key pairs can take from seconds to many minutes, depending on "
            "the key length. You can go on working in other programs meanwhile; Cancel stops it.",
-           1.5, 18.4, 57, 4, "");
+           1.5, 18.4, 65, 4, "");
 
   FK_BUTTON(f, kCalculate, "Calculate &key", 1.5, 24.8, 16, 1.9, "D");
-  FK_BUTTON(f, kHelp, "&Help", 30, 24.8, 13.5, 1.9, "");
-  FK_BUTTON(f, kCancel, "&Cancel", 45, 24.8, 13.5, 1.9, "A");
+  FK_BUTTON(f, kHelp, "&Help", 38, 24.8, 13.5, 1.9, "");
+  FK_BUTTON(f, kCancel, "&Cancel", 53, 24.8, 13.5, 1.9, "A");
 
   const int start = FK_FINDNEXT(f, kLength, 0, kDefaultKeyLength);
   FK_SELECTITEM(f, kLength, start > 0 ? start : 7, 1);

@@ -20,7 +20,7 @@ std::string Props(Desk& desk) {
   return props;
 }
 
-const char* Owner() { return FK_FORMEXISTS(kKeymanagerForm) ? kKeymanagerForm : kMainForm; }
+const char* Owner() { return DialogOwner(); }
 
 }  // namespace
 

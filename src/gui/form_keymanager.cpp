@@ -95,35 +95,35 @@ void KeymanagerForm::Design() {
   FK_LISTBOX(f, kKeyList, "", 2.5, 3.0, 24, 27.6, "V");
   for (int i = 0; i < 7; ++i) {
     const double y = 3.0 + i * 2.05;
-    Caption(kDetailCaptions[i], 28.5, y + 0.15, 15.5);
-    FK_TEXT(f, kKeyname + i, "", 44, y, 37.5, 1.55, "");
+    Caption(kDetailCaptions[i], 28.5, y + 0.15, 17);
+    FK_TEXT(f, kKeyname + i, "", 46, y, 35.5, 1.55, "");
   }
-  FK_LABEL(f, kTrustLabel, "Trust: Low", 28.5, 17.6, 15.5, 1.3, "");
-  FK_HTRACKBAR(f, kTrust, 1, 3, 44, 17.2, 20, 1.9, "");
+  FK_LABEL(f, kTrustLabel, "Trust: Low", 28.5, 17.6, 17, 1.3, "");
+  FK_HTRACKBAR(f, kTrust, 1, 3, 46, 17.2, 20, 1.9, "");
 
   FK_FRAME(f, kSecretFrame, "Secret key", 27.8, 19.4, 54.4, 4.9, "");
   Caption("Created:", 29, 20.9, 8);
-  FK_LABEL(f, kSecretCreated, kUndefinedText, 37.5, 20.9, 30, 1.3, "");
+  FK_LABEL(f, kSecretCreated, kUndefinedText, 37.5, 20.9, 44, 1.3, "");
   Caption("Expires:", 29, 22.5, 8);
-  FK_LABEL(f, kSecretExpiry, kUndefinedText, 37.5, 22.5, 30, 1.3, "");
-  FK_BUTTON(f, kEditSecret, "&Edit secret key", 68, 20.9, 13.4, 1.8, "");
+  FK_LABEL(f, kSecretExpiry, kUndefinedText, 37.5, 22.5, 22, 1.3, "");
+  FK_BUTTON(f, kEditSecret, "&Edit secret key", 61, 22.1, 20.4, 1.8, "");
 
   FK_FRAME(f, kPublicFrame, "Public key", 27.8, 24.6, 54.4, 6.5, "");
   Caption("Created:", 29, 26.1, 8);
-  FK_LABEL(f, kPublicCreated, kUndefinedText, 37.5, 26.1, 30, 1.3, "");
+  FK_LABEL(f, kPublicCreated, kUndefinedText, 37.5, 26.1, 44, 1.3, "");
   Caption("Expires:", 29, 27.7, 8);
-  FK_LABEL(f, kPublicExpiry, kUndefinedText, 37.5, 27.7, 30, 1.3, "");
-  Caption("Fingerprint:", 29, 29.4, 8.5);
-  FK_TEXT(f, kFingerprint, "", 37.5, 29.2, 43.9, 1.5, "R");
-  FK_BUTTON(f, kCalculate, "&Calculate new public key", 58, 25.9, 23.4, 1.8, "");
+  FK_LABEL(f, kPublicExpiry, kUndefinedText, 37.5, 27.7, 22, 1.3, "");
+  Caption("Fingerprint:", 29, 29.5, 10);
+  FK_TEXT(f, kFingerprint, "", 39.5, 29.3, 42, 1.5, "R");
+  FK_BUTTON(f, kCalculate, "&Calculate new public key", 61, 27.3, 20.4, 1.8, "");
 
-  FK_BUTTON(f, kPrevious, "<   &Previous", 2.5, 31.4, 11.5, 1.8, "");
-  FK_BUTTON(f, kNext, "&Next   >", 15, 31.4, 11.5, 1.8, "");
-  FK_BUTTON(f, kNew, "Ne&w", 28, 31.4, 8.5, 1.8, "");
-  FK_BUTTON(f, kStore, "&Store", 37, 31.4, 8.5, 1.8, "");
-  FK_BUTTON(f, kDelete, "&Delete", 46, 31.4, 8.5, 1.8, "");
-  FK_BUTTON(f, kImport, "&Import public key", 55.5, 31.4, 13, 1.8, "");
-  FK_BUTTON(f, kExport, "Exp&ort public key", 69, 31.4, 13, 1.8, "");
+  FK_BUTTON(f, kPrevious, "<   &Previous", 2.5, 31.4, 11.7, 1.8, "");
+  FK_BUTTON(f, kNext, "&Next   >", 14.8, 31.4, 11.7, 1.8, "");
+  FK_BUTTON(f, kNew, "Ne&w", 27.8, 31.4, 7.3, 1.8, "");
+  FK_BUTTON(f, kStore, "&Store", 35.4, 31.4, 7.3, 1.8, "");
+  FK_BUTTON(f, kDelete, "&Delete", 43, 31.4, 7.3, 1.8, "");
+  FK_BUTTON(f, kImport, "&Import public key", 50.8, 31.4, 15.3, 1.8, "");
+  FK_BUTTON(f, kExport, "Exp&ort public key", 66.4, 31.4, 15.3, 1.8, "");
 
   // Tab 3: groups.
   FK_SETLAYER(f, 3);

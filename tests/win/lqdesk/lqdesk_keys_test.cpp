@@ -8,11 +8,13 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "base/winstr_win32.h"
 #include "gui/desk.h"
+#include "keys/key_export.h"
 #include "keys/key_records.h"
 #include "keys/keyfile.h"
 #include "lqdesk_driver.h"
@@ -108,6 +110,54 @@ std::wstring ClipboardText() {
   return text;
 }
 
+// Puts a text on the clipboard, trying again while another thread holds it open.
+bool PutOnClipboard(const std::wstring& t) {
+  for (int i = 0; i < 100; ++i) {
+    if (OpenClipboard(nullptr)) {
+      EmptyClipboard();
+      HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (t.size() + 1) * sizeof(wchar_t));
+      memcpy(GlobalLock(mem), t.c_str(), (t.size() + 1) * sizeof(wchar_t));
+      GlobalUnlock(mem);
+      const bool set = SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
+      CloseClipboard();
+      if (set && ClipboardText() == t) return true;
+    }
+    Sleep(20);
+  }
+  return false;
+}
+
+BOOL CALLBACK DumpTop(HWND hwnd, LPARAM) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd)) return TRUE;
+  wchar_t cls[64] = {}, text[128] = {};
+  GetClassNameW(hwnd, cls, 64);
+  GetWindowTextW(hwnd, text, 128);
+  std::printf("  window '%ls' class %ls enabled %d\n", text, cls, IsWindowEnabled(hwnd) ? 1 : 0);
+  if (std::wstring(cls) == L"#32770") std::printf("    text: %ls\n", MessageBoxText(hwnd).c_str());
+  return TRUE;
+}
+
+// The program's visible windows, for a test that did not find the one it waited for.
+std::string DumpWindows() {
+  EnumWindows(DumpTop, 0);
+  if (Desk* desk = lq::gui::CurrentDesk()) {
+    for (const std::string& line : desk->ui.log_lines()) std::printf("  log: %s\n", line.c_str());
+    lq::test::RecordingUi ui;
+    lq::ExportedKey key;
+    const lq::Bytes record = lq::DearmorExportedKey(ui, lq::Utf8FromWide(ClipboardText()));
+    if (lq::DecomposeExportedKeyRecord(ui, record, key))
+      std::printf("  clipboard key %02x%02x\n", static_cast<unsigned char>(key.key_id[0]),
+                  static_cast<unsigned char>(key.key_id[1]));
+    for (const auto& k : desk->session.keyfile.keys)
+      std::printf("  key %s %c %02x%02x\n", k.keyname.c_str(), k.category,
+                  static_cast<unsigned char>(k.key_id[0]), static_cast<unsigned char>(k.key_id[1]));
+  }
+  std::fflush(stdout);
+  return "see the windows listed above";
+}
+
 // Waits until `pred` holds, checking every 20 ms.
 template <typename Pred>
 bool WaitFor(Pred pred, int timeout_ms = 30000) {
@@ -128,6 +178,8 @@ TEST(LqdeskKeys, MakeAKeyPairExportItImportItAgainAndSetGroupAndSigningKey) {
   std::vector<std::wstring> my_keys, recipient_keys, members, signing;
   std::wstring signing_label;
   bool cancelled_form_gone = false, warning_seen = false;
+  std::wstring fingerprint_after_cancel = L"?";
+  std::vector<std::wstring> boxes_seen;
   int bar_during_run = -1;
   RunWithDriver(options, [&] {
     HWND main = OpenWithPassphrase(L"keys");
@@ -151,26 +203,31 @@ TEST(LqdeskKeys, MakeAKeyPairExportItImportItAgainAndSetGroupAndSigningKey) {
     ASSERT_NE(dlg, nullptr);
     SendMessageW(Control(dlg, calc::kCompany), BM_SETCHECK, BST_CHECKED, 0);
     SavePicture(dlg, "keys-calc-1-choices");
+    // 8192 bits: long enough that Cancel arrives while the first pair is still being searched.
+    SendMessageW(Control(dlg, calc::kLength), CB_SETCURSEL, 7, 0);
     Click(dlg, calc::kCalculate);
     ASSERT_TRUE(WaitFor(
         [&] { return Text(Control(dlg, calc::kStep)).find(L"Step") != std::wstring::npos; }));
-    Sleep(1500);
+    Sleep(700);
     step_during_run = Text(Control(dlg, calc::kStep));
     bar_during_run = static_cast<int>(SendMessageW(Control(dlg, calc::kBar), PBM_GETPOS, 0, 0));
     SavePicture(dlg, "keys-calc-2-running");
     Click(dlg, calc::kCancel);
     cancelled_form_gone = WaitGone(dlg, 60000);
+    Sleep(300);
+    fingerprint_after_cancel = Text(Control(km, kmc::kFingerprint));
 
     // 512 bits: the short-key warning, then both pairs.
     Click(km, kmc::kCalculate);
     dlg = WaitForm(L"Lockquill V1.0 - Public key calculation");
-    ASSERT_NE(dlg, nullptr);
+    ASSERT_NE(dlg, nullptr) << DumpWindows();
     SendMessageW(Control(dlg, calc::kCompany), BM_SETCHECK, BST_CHECKED, 0);
     SendMessageW(Control(dlg, calc::kLength), CB_SETCURSEL, 1, 0);  // "512"
     Click(dlg, calc::kCalculate);
     HWND box = WaitMessageBox();
     ASSERT_NE(box, nullptr);
     warning_seen = MessageBoxText(box).find(L"2048 bits") != std::wstring::npos;
+    ASSERT_TRUE(warning_seen) << DumpWindows();
     Answer(box, IDOK);
     ASSERT_TRUE(WaitGone(dlg, 120000));
     ASSERT_TRUE(WaitFor([&] { return Text(Control(km, kmc::kFingerprint)).size() == 45; }));
@@ -182,6 +239,8 @@ TEST(LqdeskKeys, MakeAKeyPairExportItImportItAgainAndSetGroupAndSigningKey) {
     HWND ex = WaitForm(L"Lockquill V1.0 - Export public key");
     ASSERT_NE(ex, nullptr);
     SavePicture(ex, "keys-export-1-public");
+    // The display's clipboard outlives the program: an earlier run's key must not pass.
+    ASSERT_TRUE(PutOnClipboard(L"-"));
     Click(ex, expc::kClipboard);
     ASSERT_TRUE(WaitFor([&] {
       return ClipboardText().find(L"-----End_Lockquill_public_key-----") != std::wstring::npos;
@@ -200,31 +259,24 @@ TEST(LqdeskKeys, MakeAKeyPairExportItImportItAgainAndSetGroupAndSigningKey) {
     // Import the public block on the recipients' tab: preview, known KeyID -> No -> new name.
     Menu(km, kmc::kMenuTab1 + 1);
     Sleep(300);
-    OpenClipboard(nullptr);
-    EmptyClipboard();
-    CloseClipboard();
-    {
-      const std::wstring& t = public_armor;
-      HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (t.size() + 1) * sizeof(wchar_t));
-      memcpy(GlobalLock(mem), t.c_str(), (t.size() + 1) * sizeof(wchar_t));
-      GlobalUnlock(mem);
-      OpenClipboard(nullptr);
-      EmptyClipboard();
-      SetClipboardData(CF_UNICODETEXT, mem);
-      CloseClipboard();
-    }
+    ASSERT_TRUE(PutOnClipboard(public_armor));
     Click(km, kmc::kImport);
     HWND im = WaitForm(L"Lockquill V1.0 - Import public key");
     ASSERT_NE(im, nullptr);
     SavePicture(im, "keys-import");
     Click(im, impc::kFromClipboard);
-    box = WaitMessageBox();
-    ASSERT_NE(box, nullptr);
-    import_prompt = MessageBoxText(box);
-    Answer(box, IDYES);  // the preview
-    box = WaitMessageBox();
-    ASSERT_NE(box, nullptr);
-    Answer(box, IDNO);  // the KeyID is known: make a second key
+    // The preview (Yes), then the question for the known KeyID (No: a second key), then the
+    // name of the new key.
+    for (int i = 0; i < 2; ++i) {
+      box = WaitMessageBox();
+      ASSERT_NE(box, nullptr) << DumpWindows();
+      const std::wstring text = MessageBoxText(box);
+      boxes_seen.push_back(text.find(L"Fingerprint: ") != std::wstring::npos ? L"preview"
+                           : text.find(L"same KeyID") != std::wstring::npos  ? L"known"
+                                                                             : text);
+      if (i == 0) import_prompt = text;
+      Answer(box, i == 0 ? IDYES : IDNO);
+    }
     ASSERT_TRUE(EnterText(L"Alice imported"));
     ASSERT_TRUE(WaitGone(im));
     ASSERT_TRUE(WaitFor([&] { return ListItems(Control(km, kmc::kKeyList)).size() == 1; }));
@@ -267,13 +319,15 @@ TEST(LqdeskKeys, MakeAKeyPairExportItImportItAgainAndSetGroupAndSigningKey) {
   });
 
   EXPECT_TRUE(cancelled_form_gone);
-  EXPECT_NE(step_during_run.find(L"Key pair 1 of 2:  Step"), std::wstring::npos) << step_during_run;
+  EXPECT_EQ(fingerprint_after_cancel, L"");  // nothing was stored
+  EXPECT_NE(step_during_run.find(L" of 2:  Step"), std::wstring::npos) << step_during_run;
   EXPECT_GE(bar_during_run, 0);
   EXPECT_TRUE(warning_seen);
   EXPECT_EQ(my_keys, std::vector<std::wstring>{L"Alice"});
   EXPECT_NE(public_armor.find(L"-----Start_Lockquill_public_key-----"), std::wstring::npos);
   EXPECT_NE(private_armor.find(L"-----Start_Lockquill_public_+_private_key-----"),
             std::wstring::npos);
+  EXPECT_EQ(boxes_seen, (std::vector<std::wstring>{L"preview", L"known"}));
   EXPECT_NE(import_prompt.find(L"Liddell"), std::wstring::npos);
   EXPECT_NE(import_prompt.find(L"Fingerprint: "), std::wstring::npos);
   EXPECT_EQ(recipient_keys, std::vector<std::wstring>{L"Alice imported"});
