@@ -115,7 +115,7 @@ void KeymanagerForm::Design() {
   FK_LABEL(f, kPublicExpiry, kUndefinedText, 37.5, 27.7, 22, 1.3, "");
   Caption("Fingerprint:", 29, 29.5, 10);
   FK_TEXT(f, kFingerprint, "", 39.5, 29.3, 42, 1.5, "R");
-  FK_BUTTON(f, kCalculate, "&Calculate new public key", 61, 27.3, 20.4, 1.8, "");
+  FK_BUTTON(f, kCalculate, "&Calculate new public key", 57.5, 27.3, 23.9, 1.8, "");
 
   FK_BUTTON(f, kPrevious, "<   &Previous", 2.5, 31.4, 11.7, 1.8, "");
   FK_BUTTON(f, kNext, "&Next   >", 14.8, 31.4, 11.7, 1.8, "");
