@@ -27,7 +27,11 @@ void Blank(std::string& text) {
 
 }  // namespace
 
-void MailWithoutDriver(Session& session, const std::string& file) {
+void MailThroughDriver(Session& session, const std::string& file) {
+  if (session.mail.create_mail) {
+    session.mail.create_mail("", "", "", file);
+    return;
+  }
   session.ui.Trace("CreateMail without a driver: " + file);
   ShowMessage(session.ui, "EMDriver_EmptyEMailDriver", mb::kIconHand,
               session.settings.email_driver);

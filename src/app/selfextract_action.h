@@ -30,9 +30,9 @@ inline constexpr char kSelfExtractUserEntry[] = "UserEntry";
 // empty To, subject and body and the file as the file list).
 using SelfExtractMailer = std::function<void(Session& session, const std::string& file)>;
 
-// The mailer until the e-mail drivers are built: what CreateMail does with no driver loaded,
-// "EMDriver_EmptyEMailDriver" with the selected driver's name.
-void MailWithoutDriver(Session& session, const std::string& file);
+// The session's mail driver (CreateMail with the file attached); without one, what CreateMail
+// does with no driver loaded: "EMDriver_EmptyEMailDriver" with the selected driver's name.
+void MailThroughDriver(Session& session, const std::string& file);
 
 struct SelfExtractBuild {
   int status = kSelfExtractorFailed;  // kSelfExtractorWritten when the file was written
@@ -55,7 +55,7 @@ class SelfExtractDialog {
  public:
   SelfExtractDialog(Session& session, std::string editor_text,
                     std::vector<std::string> included_files,
-                    SelfExtractMailer mailer = MailWithoutDriver);
+                    SelfExtractMailer mailer = MailThroughDriver);
   ~SelfExtractDialog();
   SelfExtractDialog(const SelfExtractDialog&) = delete;
   SelfExtractDialog& operator=(const SelfExtractDialog&) = delete;

@@ -89,13 +89,28 @@ Desk::Desk(const DeskOptions& opts)
       overwrite(*this),
       string_entry(*this),
       wait_screen(*this),
-      self_extract(*this) {
+      self_extract(*this),
+      keymanager(*this),
+      calcpubkey(*this),
+      export_form(*this),
+      import_form(*this) {
   desktop.pump = [] { FK_DOEVENTS(); };
   session.keyfile.hooks.closed = [this] {
     main.ShowKeyfileState();
     popup.Refresh();
+    keymanager.OnKeyfileChanged();
   };
-  session.keyfile.hooks.lists_changed = [this] { popup.Refresh(); };
+  session.keyfile.hooks.lists_changed = [this] {
+    popup.Refresh();
+    keymanager.OnKeyfileChanged();
+    // A keyfile just opened: its own keys that expire soon are logged once.
+    const Keyfile& kf = session.keyfile;
+    if (kf.open && kf.name != expiry_logged_for_) {
+      expiry_logged_for_ = kf.name;
+      LogKeysExpiringSoon(session);
+    }
+    if (!kf.open) expiry_logged_for_.clear();
+  };
   mail.Install();
   mail.mapi.to_ansi = AnsiFromUtf8;
 }
@@ -148,6 +163,14 @@ void Desk::CreateForm(const std::string& form) {
     wait_screen.Design();
   } else if (form == kSelfExtractForm) {
     self_extract.Design();
+  } else if (form == kKeymanagerForm) {
+    keymanager.Design();
+  } else if (form == kCalcPubKeyForm) {
+    calcpubkey.Design();
+  } else if (form == kExportForm) {
+    export_form.Design();
+  } else if (form == kImportForm) {
+    import_form.Design();
   }
 }
 
@@ -169,6 +192,14 @@ void Desk::DispatchEvent(const std::string& form, int id, int code, intptr_t val
     string_entry.OnEvent(id, code, value, cancel);
   } else if (form == kSelfExtractForm) {
     self_extract.OnEvent(id, code, value, cancel);
+  } else if (form == kKeymanagerForm) {
+    keymanager.OnEvent(id, code, value, cancel);
+  } else if (form == kCalcPubKeyForm) {
+    calcpubkey.OnEvent(id, code, value, cancel);
+  } else if (form == kExportForm) {
+    export_form.OnEvent(id, code, value, cancel);
+  } else if (form == kImportForm) {
+    import_form.OnEvent(id, code, value, cancel);
   } else if (form == kWaitScreenForm && code == FK_EV_CLOSE && cancel) {
     *cancel = 1;  // the wait screen goes when its operation ends
   }
@@ -202,6 +233,11 @@ void Desk::ShowAllWindows() {
   for (const std::string& form : forms) {
     if (FK_FORMEXISTS(form.c_str())) FK_SHOWFORM(form.c_str(), FK_SHOW_NORMAL);
   }
+}
+
+const char* DialogOwner() {
+  if (FormVisible(kKeymanagerForm)) return kKeymanagerForm;
+  return FK_FORMEXISTS(kMainForm) ? kMainForm : "";
 }
 
 namespace {

@@ -10,6 +10,9 @@
 
 #include "app/mail_setup.h"
 #include "app/session.h"
+#include "gui/form_calcpubkey.h"
+#include "gui/form_export.h"
+#include "gui/form_keymanager.h"
 #include "gui/form_main.h"
 #include "gui/form_overwrite.h"
 #include "gui/form_passphrase.h"
@@ -56,6 +59,10 @@ class Desk {
   StringEntryForm string_entry;
   WaitScreen wait_screen;
   SelfExtractForm self_extract;
+  KeymanagerForm keymanager;
+  CalcPubKeyForm calcpubkey;
+  ExportForm export_form;
+  ImportForm import_form;
 
   // The toolkit's callbacks.
   void AppStart();
@@ -75,7 +82,12 @@ class Desk {
  private:
   std::string program_folder_;
   std::vector<std::string> hidden_forms_;  // what HideAllWindows hid, for ShowAllWindows
+  std::string expiry_logged_for_;          // the keyfile whose expiring keys were logged
 };
+
+// The form a dialog is owned by: the key manager while it is shown (its dialogs stay above it
+// and give the activation back to it), else MAIN once it exists, else none ("").
+const char* DialogOwner();
 
 // Makes a form always on top, or not.
 void SetTopmost(const char* form, bool on);

@@ -322,8 +322,7 @@ void MainForm::ShowKeyfileState() {
   FK_SETMENUITEM(kMainForm, kMenuCloseKeyfile, nullptr, kf.open ? 0 : FK_MI_DISABLED);
   FK_SETMENUITEM(kMainForm, kMenuReopenKeyfile, nullptr,
                  !kf.open && !kf.last_name.empty() ? 0 : FK_MI_DISABLED);
-  // The key manager is its own window, still to come.
-  FK_SETMENUITEM(kMainForm, kMenuKeymanager, nullptr, FK_MI_DISABLED);
+  FK_SETMENUITEM(kMainForm, kMenuKeymanager, nullptr, 0);
 }
 
 void MainForm::ShowIncludedFiles() {
@@ -407,6 +406,9 @@ void MainForm::OnMenu(int id) {
       break;
     case kMenuSettings:
       desk_.settings.Show();
+      break;
+    case kMenuKeymanager:
+      desk_.keymanager.Show();
       break;
     case kMenuPopup:
       desk_.popup.Show();

@@ -106,7 +106,8 @@ void PassphraseForms::Run(const char* form) {
   const bool main_exists = FK_FORMEXISTS(kMainForm) != 0;
   std::string props = "CD";
   if (desk_.session.settings.keep_on_top || !main_exists) props += "T";
-  FK_FORM(form, main_exists ? kMainForm : "", layout.caption.c_str(), -1, -1, 50, h, props.c_str());
+  FK_FORM(form, main_exists ? DialogOwner() : "", layout.caption.c_str(), -1, -1, 50, h,
+          props.c_str());
 
   std::array<std::string, 3> texts = model_->InitialBoxTexts();
   for (int i = 0; i < 3; ++i) {

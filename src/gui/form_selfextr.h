@@ -37,7 +37,7 @@ class SelfExtractForm {
   void OnEvent(int id, int code, intptr_t value, int* cancel);
 
   // How the e-mail button hands the program on; the mail drivers plug in here.
-  SelfExtractMailer mailer = MailWithoutDriver;
+  SelfExtractMailer mailer = MailThroughDriver;
 
  private:
   void Create(bool mail);

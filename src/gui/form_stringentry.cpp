@@ -14,7 +14,7 @@ std::string StringEntryForm::Ask(std::string_view prompt, std::string_view initi
   std::string props = "CD";
   if (desk_.session.settings.keep_on_top) props += "T";
   const bool main_exists = FK_FORMEXISTS(kMainForm) != 0;
-  FK_FORM(kStringEntryForm, main_exists ? kMainForm : "", "Lockquill V1.0", -1, -1, 50, 8.4,
+  FK_FORM(kStringEntryForm, main_exists ? DialogOwner() : "", "Lockquill V1.0", -1, -1, 50, 8.4,
           props.c_str());
   FK_SETFOCUS(kStringEntryForm, entry_ctl::kText);
   FK_SHOWMODAL(kStringEntryForm);

@@ -66,7 +66,7 @@ int StoreNewKeyPairs(Keyfile& kf, std::string_view key_id, const KeyPairRequest&
     return kKeyPairsRefused;
   }
   PrimeSearchLimit search = limit;
-  if (!search.ui) search.ui = &kf.ui;
+  if (!search.ui && !progress) search.ui = &kf.ui;
   RsaKeyPair pairs[2];
   for (int i = 0; i < 2; ++i) {
     RsaProgress report;
@@ -78,6 +78,7 @@ int StoreNewKeyPairs(Keyfile& kf, std::string_view key_id, const KeyPairRequest&
     if (!RsaGenerateKeyPair(kf.random, kf.ui, request.bits, kRsaKeyRounds, pairs[i], report,
                             search)) {
       WipeKeyPair(pairs[0]);
+      if (request.cancelled && request.cancelled()) return kKeyPairsCancelled;
       ShowAbortBox(kf.ui, kPrimeSearchTimeoutText);
       return kKeyPairsFailed;
     }

@@ -30,6 +30,9 @@ struct KeyPairRequest {
   int bits = 0;  // 0: the dialog was cancelled
   PublicKeyFlags flags;
   int expiry_year = 0, expiry_month = 0, expiry_day = 0;  // 0/0/0: never expires
+  // True when the user cancelled a running generation: a search that then fails stores
+  // nothing and shows nothing. Unset: no cancel.
+  std::function<bool()> cancelled;
 };
 
 // Results of the procedure.
@@ -53,7 +56,9 @@ int CheckNewKeyPairs(Keyfile& kf, std::string_view key_id);
 // above), generates the encryption pair and then the signing pair, and stores records 006-009
 // and 011 (creation now), replacing the key's earlier ones. Nothing is stored unless both pairs
 // were made and the key still exists in the open keyfile. The in-memory pairs are wiped.
-// Between prime candidates the Ui is pumped (limit.ui, else the keyfile's Ui).
+// Between prime candidates the Ui is pumped (limit.ui; else, without a progress receiver, the
+// keyfile's Ui: a receiver processes the front end's events itself). A generation that fails
+// after request.cancelled turned true returns kKeyPairsCancelled without a message.
 int StoreNewKeyPairs(Keyfile& kf, std::string_view key_id, const KeyPairRequest& request,
                      const KeyPairProgress& progress = {}, const PrimeSearchLimit& limit = {});
 
