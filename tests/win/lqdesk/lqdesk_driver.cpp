@@ -128,36 +128,22 @@ void RunWithDriver(const lq::gui::DeskOptions& options, const std::function<void
   }
 }
 
-namespace {
-
-void EmptyFolder(const std::wstring& folder) {
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = fd.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      EmptyFolder(folder + name + L"\\");
-      RemoveDirectoryW((folder + name).c_str());
-    } else {
-      DeleteFileW((folder + name).c_str());
-    }
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
-}
-
-}  // namespace
-
 std::string FreshFolder(const std::string& name) {
   wchar_t tmp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, tmp);
   std::string folder =
       lq::Utf8FromWide(tmp) + "lqdesk-" + name + "-" + std::to_string(GetCurrentProcessId()) + "\\";
   std::wstring wide = lq::WideFromUtf8(folder);
-  // Start empty: remove what an earlier run left, in sub-folders too (process ids repeat
-  // under Wine, so an earlier run's folder is often this one).
-  EmptyFolder(wide);
+  // Start empty: remove what an earlier run left.
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((wide + L"*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        DeleteFileW((wide + fd.cFileName).c_str());
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+  }
   CreateDirectoryW(wide.c_str(), nullptr);
   return folder;
 }

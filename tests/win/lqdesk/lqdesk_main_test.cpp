@@ -356,7 +356,8 @@ HGLOBAL DropOf(const std::vector<std::wstring>& files) {
 TEST(LqdeskMain, DroppedFilesAreEncryptedBesideThemselvesAndDecryptedIntoTheStoreFolder) {
   const std::string folder = FreshFolder("drops");
   MakeKeyfileWithBob(folder, "drop");
-  const std::string store = folder + "store\\";
+  // A store folder of this run's own: sub-folders of earlier runs may still be there.
+  const std::string store = folder + "store" + std::to_string(GetTickCount()) + "\\";
   CreateDirectoryW(lq::WideFromUtf8(store).c_str(), nullptr);
   const std::wstring doc = lq::WideFromUtf8(folder) + L"Bericht \u00fcber M\u00e4rz.txt";
   {
