@@ -6,8 +6,10 @@
 
 #include <algorithm>
 
+#include "app/actions.h"
 #include "base/catalogue.h"
 #include "crypto/rsa.h"
+#include "packet/signature_packet.h"
 #include "platform/scripted_desktop.h"
 #include "support/fake_editor.h"
 #include "support/file_fakes.h"
@@ -577,6 +579,31 @@ TEST_F(ExportImportTest, SaveAsFileProposesExpKeyAndAsksBeforeReplacing) {
   Bytes id;
   b.ui.texts.push_back("ann");
   EXPECT_EQ(ProcessImportedText(b.s, text, id), kImportStored);
+}
+
+// The whole way of a public key: made here, saved as a file, imported by a second program,
+// which encrypts to it; the owner reads the packet.
+TEST_F(KeyManagerTest, AnExportedKeyImportedElsewhereIsEncryptedToAndReadByItsOwner) {
+  const Bytes owner = a.Person("owner");
+  KeyPairRequest request;
+  request.bits = 512;
+  ASSERT_EQ(StoreNewKeyPairs(a.s.keyfile, owner, request), kKeyPairsStored);
+  ExportDialogState state;
+  ASSERT_TRUE(OpenExport(a.s, owner, state));
+  const std::string path = dir.File("ExpKey.txt");
+  a.ui.chosen_files.push_back({path});
+  ASSERT_EQ(ExportToFile(a.s, state), 0);
+
+  Program b(dir.File("second.lqk"));
+  b.ui.chosen_files.push_back({path});
+  Bytes id;
+  b.ui.texts.push_back("owner");
+  ASSERT_EQ(ProcessImportedText(b.s, ImportTextFromFile(b.s), id), kImportStored);
+  b.s.keyfile.selected_recipients = {id};
+  ASSERT_TRUE(CheckRecipients(b.s));
+  const std::string armor = ComposeArmor(b.s, "for the owner only");
+  ASSERT_FALSE(armor.empty()) << (b.ui.boxes.empty() ? "" : b.ui.boxes.back().text);
+  EXPECT_EQ(ReadArmoredText(a.s.packets, armor).text, "for the owner only");
 }
 
 TEST_F(ExportImportTest, ExpiredKeysAreNotExported) {
