@@ -7,6 +7,7 @@
 #include <windows.h>
 // After windows.h.
 #include <gtest/gtest.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -81,9 +82,28 @@ std::vector<std::string> Entries(const std::string& folder) {
 
 // --- A self-extracting program as a separate process -------------------------------------------
 
+// A program under test with the processes it starts (the launcher starts the viewer) in a job
+// of their own: a test that fails half-way ends them all, so no viewer window is left to
+// confuse the tests after it.
 struct Child {
   PROCESS_INFORMATION pi{};
+  HANDLE job = nullptr;
   DWORD pid() const { return pi.dwProcessId; }
+  Child() = default;
+  explicit Child(PROCESS_INFORMATION p) : pi(p) {}
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ~Child() {
+    if (job) {
+      TerminateJobObject(job, 98);
+      CloseHandle(job);
+    }
+    if (pi.hProcess) {
+      TerminateProcess(pi.hProcess, 98);
+      CloseHandle(pi.hThread);
+      CloseHandle(pi.hProcess);
+    }
+  }
 };
 
 // Starts `program` with TEMP and TMP pointing at `temp`, so that what it unpacks is the test's
@@ -105,8 +125,15 @@ bool Start(const std::string& program, const std::string& temp, Child& child) {
   std::wstring command = L"\"" + lq::WideFromUtf8(program) + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
-  return CreateProcessW(lq::WideFromUtf8(program).c_str(), command.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, env.data(), nullptr, &si, &child.pi) != 0;
+  if (!CreateProcessW(lq::WideFromUtf8(program).c_str(), command.data(), nullptr, nullptr, FALSE,
+                      CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, env.data(), nullptr, &si,
+                      &child.pi)) {
+    return false;
+  }
+  child.job = CreateJobObjectW(nullptr, nullptr);
+  if (child.job) AssignProcessToJobObject(child.job, child.pi.hProcess);
+  ResumeThread(child.pi.hThread);
+  return true;
 }
 
 DWORD Finish(Child& child, int timeout_ms = 60000) {
@@ -212,33 +239,74 @@ void* RemoteCopy(HANDLE process, const void* data, size_t bytes) {
   return remote;
 }
 
-// Chooses `folder` in another process's folder dialog: the folder's item list (a block of bytes
-// that means the same in every process) goes into that process's memory for
-// BFFM_SETSELECTION, then OK. Repeated until no folder dialog of the process is left: a dialog
-// still setting itself up may lose the first answer.
+// The folder dialog's tree, which may sit one level down.
+HWND TreeOf(HWND dialog) {
+  if (HWND tree = FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr)) return tree;
+  for (HWND inner = FindWindowExW(dialog, nullptr, nullptr, nullptr); inner;
+       inner = FindWindowExW(dialog, inner, nullptr, nullptr)) {
+    if (HWND tree = FindWindowExW(inner, nullptr, L"SysTreeView32", nullptr)) return tree;
+  }
+  return nullptr;
+}
+
+// The text of the tree's selected item in another process, read through memory of that
+// process (a TVITEMW and its text buffer).
+std::wstring SelectedTreeText(HANDLE process, HWND tree) {
+  const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  if (!item) return {};
+  constexpr size_t kChars = 260;
+  auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(TVITEMW) + kChars * 2,
+                                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  if (!remote) return {};
+  TVITEMW tv{};
+  tv.mask = TVIF_TEXT;
+  tv.hItem = item;
+  tv.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(TVITEMW));
+  tv.cchTextMax = kChars;
+  wchar_t text[kChars] = {};
+  if (WriteProcessMemory(process, remote, &tv, sizeof tv, nullptr) &&
+      SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote))) {
+    ReadProcessMemory(process, remote + sizeof(TVITEMW), text, sizeof text - 2, nullptr);
+  }
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  return text;
+}
+
+// Chooses `folder` in another process's folder dialog: BFFM_SETSELECTION with the path in that
+// process's memory, repeated until the dialog's tree shows the folder selected (a dialog still
+// setting itself up drops an early request), then OK. Under Wine a dialog that is still setting
+// itself up may also close and come back once: every dialog that comes is answered, until none
+// comes for a while.
 bool AnswerFolderDialog(DWORD pid, const std::string& folder) {
-  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid);
   if (!process) return false;
   const std::wstring path = lq::WideFromUtf8(folder);
-  PIDLIST_ABSOLUTE pidl = ILCreateFromPathW(path.c_str());
-  void* remote_pidl = pidl ? RemoteCopy(process, pidl, ILGetSize(pidl)) : nullptr;
-  if (pidl) ILFree(pidl);
+  const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
   void* remote_path = RemoteCopy(process, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-  CloseHandle(process);
-  for (int i = 0; i < 40; ++i) {
-    HWND dialog = WaitTopOf(pid, L"#32770", L"", i == 0 ? 30000 : 2000, true);
-    if (!dialog) return i > 0;
-    if (remote_pidl) {
-      SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(remote_pidl));
-    } else if (remote_path) {
+  int answered = 0;
+  bool failed = false;
+  for (HWND dialog = WaitTopOf(pid, L"#32770", L"", 30000, true); dialog && !failed;
+       dialog = WaitTopOf(pid, L"#32770", L"", 2000, true)) {
+    bool chosen = false;
+    for (int i = 0; i < 100 && !chosen && IsWindow(dialog); ++i) {
       SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote_path));
+      Sleep(100);
+      chosen = _wcsicmp(SelectedTreeText(process, TreeOf(dialog)).c_str(), name.c_str()) == 0;
     }
-    Sleep(300);
+    if (!chosen && IsWindow(dialog)) {
+      fprintf(stderr, "the folder dialog shows \"%ls\" selected, not \"%ls\"\n",
+              SelectedTreeText(process, TreeOf(dialog)).c_str(), name.c_str());
+      failed = true;
+      break;
+    }
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    WaitGone(dialog, 1000);
+    failed = !WaitGone(dialog, 10000);
+    ++answered;
   }
-  return false;
+  CloseHandle(process);
+  return answered > 0 && !failed;
 }
 
 lq::LocalTime FileWritten(const std::string& path) {
@@ -262,20 +330,6 @@ std::string BuildProgram(const std::string& folder, const std::string& name,
   EXPECT_EQ(lq::WriteSelfExtractor(ui, lq::RealFileOps(), lq::ProgramsIn(BinFolder()), packet, out),
             lq::kSelfExtractorWritten);
   return out;
-}
-
-std::string MakeKeyfile(const std::string& folder, const std::string& passphrase) {
-  const std::string path = folder + "Keyfile.lqk";
-  lq::test::RecordingUi ui;
-  lq::ChangePassphraseReply reply;
-  reply.new_text = passphrase;
-  reply.retyped = passphrase;
-  ui.change_replies.push_back(reply);
-  lq::RandomContext random;
-  lq::Keyfile kf(ui, random);
-  EXPECT_EQ(lq::CreateNewKeyfile(kf, path), 0);
-  EXPECT_EQ(lq::CloseKeyfile(kf), 0);
-  return path;
 }
 
 void Picture(HWND hwnd, const char* name) {
