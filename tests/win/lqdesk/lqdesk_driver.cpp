@@ -8,6 +8,10 @@
 #include <vector>
 
 #include "base/winstr_win32.h"
+#include "gui/form_main.h"
+#include "gui/form_passphrase.h"
+#include "keys/keyfile.h"
+#include "support/recording_ui.h"
 
 namespace lqtest {
 
@@ -199,6 +203,76 @@ std::string ScreenshotFolder() {
   std::string d = dir;
   if (d.back() != '\\' && d.back() != '/') d += '\\';
   return d;
+}
+
+namespace {
+
+BOOL CALLBACK DumpWindow(HWND hwnd, LPARAM) {
+  wchar_t cls[64] = {}, title[256] = {};
+  GetClassNameW(hwnd, cls, 64);
+  GetWindowTextW(hwnd, title, 256);
+  if (IsWindowVisible(hwnd)) {
+    fprintf(stderr, "window %p class %ls title %ls\n", static_cast<void*>(hwnd), cls, title);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+std::string MakeKeyfile(const std::string& folder, const std::string& passphrase) {
+  const std::string path = folder + "Keyfile.lqk";
+  lq::test::RecordingUi ui;
+  lq::ChangePassphraseReply reply;
+  reply.new_text = reply.retyped = passphrase;
+  ui.change_replies.push_back(reply);
+  lq::RandomContext random;
+  lq::Keyfile kf(ui, random);
+  if (lq::CreateNewKeyfile(kf, path) != 0 || lq::CloseKeyfile(kf) != 0) {
+    fprintf(stderr, "could not make the keyfile %s\n", path.c_str());
+  }
+  return path;
+}
+
+HWND WaitFormWith(int first_id, int second_id, int timeout_ms) {
+  const DWORD end = GetTickCount() + static_cast<DWORD>(timeout_ms);
+  while (static_cast<int>(end - GetTickCount()) > 0) {
+    HWND form = WaitForm(L"Lockquill V1.0", 200);
+    if (form && Control(form, first_id) && Control(form, second_id)) return form;
+    Sleep(20);
+  }
+  EnumWindows(DumpWindow, 0);
+  return nullptr;
+}
+
+HWND WaitMain(int timeout_ms) {
+  return WaitFormWith(lq::gui::main_ctl::kTabs, lq::gui::main_ctl::kLog, timeout_ms);
+}
+
+HWND OpenWithPassphrase(const std::wstring& passphrase) {
+  HWND dlg = WaitFormWith(lq::gui::pass_ctl::kNew, lq::gui::pass_ctl::kHide);
+  if (!dlg) return nullptr;
+  Type(Control(dlg, lq::gui::pass_ctl::kNew), passphrase);
+  Click(dlg, lq::gui::pass_ctl::kOk);
+  WaitGone(dlg);
+  return WaitMain();
+}
+
+std::vector<std::wstring> ListItems(HWND list) {
+  std::vector<std::wstring> items;
+  const int n = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+  for (int i = 0; i < n; ++i) {
+    std::wstring item(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+    SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+    item.resize(wcslen(item.c_str()));
+    items.push_back(item);
+  }
+  return items;
+}
+
+void SavePicture(HWND hwnd, const std::string& name) {
+  Sleep(400);  // let it paint
+  const std::string folder = ScreenshotFolder();
+  if (!folder.empty()) SaveWindowPicture(hwnd, folder + name + ".bmp");
 }
 
 }  // namespace lqtest

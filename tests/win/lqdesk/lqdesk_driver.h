@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "gui/desk.h"
 
@@ -43,6 +44,20 @@ void RunWithDriver(const lq::gui::DeskOptions& options, const std::function<void
 std::string FreshFolder(const std::string& name);
 bool FileExists(const std::string& path);
 std::string ReadFile(const std::string& path);
+
+// A new keyfile "Keyfile.lqk" in `folder`, with no keys yet, made by the engine itself.
+std::string MakeKeyfile(const std::string& folder, const std::string& passphrase);
+// A visible form captioned "Lockquill V1.0" that has both controls, or nullptr after the
+// timeout (the windows on the screen are then listed on standard error).
+HWND WaitFormWith(int first_id, int second_id, int timeout_ms = 30000);
+// MAIN: the form with the tabs and the log.
+HWND WaitMain(int timeout_ms = 30000);
+// Answers the start-up passphrase dialog; MAIN once it shows, or nullptr.
+HWND OpenWithPassphrase(const std::wstring& passphrase);
+// The entries of a list box.
+std::vector<std::wstring> ListItems(HWND list);
+// Saves a window's picture as `name`.bmp in the screenshot folder, when one is set.
+void SavePicture(HWND hwnd, const std::string& name);
 
 // Saves a window's picture as a BMP file (what the screen shows in its rectangle).
 bool SaveWindowPicture(HWND hwnd, const std::string& path);

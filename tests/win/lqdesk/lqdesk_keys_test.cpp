@@ -32,19 +32,6 @@ namespace impc = lq::gui::import_ctl;
 
 const std::wstring kCaption = L"Lockquill V1.0";
 
-std::string MakeEmptyKeyfile(const std::string& folder, const std::string& passphrase) {
-  const std::string path = folder + "Keyfile.lqk";
-  lq::test::RecordingUi ui;
-  lq::ChangePassphraseReply reply;
-  reply.new_text = reply.retyped = passphrase;
-  ui.change_replies.push_back(reply);
-  lq::RandomContext random;
-  lq::Keyfile kf(ui, random);
-  EXPECT_EQ(lq::CreateNewKeyfile(kf, path), 0);
-  EXPECT_EQ(lq::CloseKeyfile(kf), 0);
-  return path;
-}
-
 // A visible form with this caption that has the control `id`.
 HWND WaitFormWith(const std::wstring& caption, int id, int timeout_ms = 30000) {
   DWORD end = GetTickCount() + static_cast<DWORD>(timeout_ms);
@@ -56,15 +43,6 @@ HWND WaitFormWith(const std::wstring& caption, int id, int timeout_ms = 30000) {
   return nullptr;
 }
 
-HWND OpenWithPassphrase(const std::wstring& passphrase) {
-  HWND dlg = WaitFormWith(kCaption, lq::gui::pass_ctl::kHide);
-  if (!dlg) return nullptr;
-  Type(Control(dlg, lq::gui::pass_ctl::kNew), passphrase);
-  Click(dlg, lq::gui::pass_ctl::kOk);
-  WaitGone(dlg);
-  return WaitFormWith(kCaption, lq::gui::main_ctl::kLog);
-}
-
 // Answers the text-entry dialog.
 bool EnterText(const std::wstring& text) {
   HWND dlg = WaitFormWith(kCaption, lq::gui::entry_ctl::kText);
@@ -72,24 +50,6 @@ bool EnterText(const std::wstring& text) {
   Type(Control(dlg, lq::gui::entry_ctl::kText), text);
   Click(dlg, lq::gui::entry_ctl::kOk);
   return WaitGone(dlg);
-}
-
-void SavePicture(HWND hwnd, const std::string& name) {
-  Sleep(400);  // let it paint
-  const std::string folder = ScreenshotFolder();
-  if (!folder.empty()) SaveWindowPicture(hwnd, folder + name + ".bmp");
-}
-
-std::vector<std::wstring> ListItems(HWND list) {
-  std::vector<std::wstring> items;
-  const int n = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-  for (int i = 0; i < n; ++i) {
-    std::wstring item(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
-    SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
-    item.resize(wcslen(item.c_str()));
-    items.push_back(item);
-  }
-  return items;
 }
 
 // Clicks a list entry as a user does: the selection changes and the list tells its form.
@@ -171,7 +131,7 @@ bool WaitFor(Pred pred, int timeout_ms = 30000) {
 
 TEST(LqdeskKeys, MakeAKeyPairExportItImportItAgainAndSetGroupAndSigningKey) {
   const std::string folder = FreshFolder("keymanager");
-  const std::string keyfile = MakeEmptyKeyfile(folder, "keys");
+  const std::string keyfile = MakeKeyfile(folder, "keys");
   DeskOptions options;
   options.program_folder = folder;
   std::wstring public_armor, private_armor, step_during_run, import_prompt;

@@ -59,51 +59,6 @@ std::string MakeKeyfileWithBob(const std::string& folder, const std::string& pas
   return path;
 }
 
-// MAIN: the visible form captioned "Lockquill V1.0" with the tabs and the log.
-HWND WaitMain(int timeout_ms = 30000) {
-  DWORD end = GetTickCount() + static_cast<DWORD>(timeout_ms);
-  while (static_cast<int>(end - GetTickCount()) > 0) {
-    HWND form = WaitForm(kMainCaption, 200);
-    if (form && Control(form, mainc::kTabs) && Control(form, mainc::kLog)) return form;
-    Sleep(20);
-  }
-  return nullptr;
-}
-
-// Answers the start-up passphrase dialog with the keyfile's passphrase.
-HWND OpenWithPassphrase(const std::wstring& passphrase) {
-  DWORD end = GetTickCount() + 30000;
-  while (static_cast<int>(end - GetTickCount()) > 0) {
-    HWND dlg = WaitForm(kMainCaption, 200);
-    if (dlg && Control(dlg, lq::gui::pass_ctl::kNew) && Control(dlg, lq::gui::pass_ctl::kHide)) {
-      Type(Control(dlg, lq::gui::pass_ctl::kNew), passphrase);
-      Click(dlg, lq::gui::pass_ctl::kOk);
-      WaitGone(dlg);
-      return WaitMain();
-    }
-    Sleep(20);
-  }
-  return nullptr;
-}
-
-void SavePicture(HWND hwnd, const std::string& name) {
-  Sleep(400);  // let it paint
-  const std::string folder = ScreenshotFolder();
-  if (!folder.empty()) SaveWindowPicture(hwnd, folder + name + ".bmp");
-}
-
-std::vector<std::wstring> ListItems(HWND list) {
-  std::vector<std::wstring> items;
-  const int n = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-  for (int i = 0; i < n; ++i) {
-    std::wstring item(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
-    SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
-    item.resize(wcslen(item.c_str()));
-    items.push_back(item);
-  }
-  return items;
-}
-
 void CloseMain(HWND main) {
   PostMessageW(main, WM_CLOSE, 0, 0);
   WaitGone(main, 20000);

@@ -28,50 +28,9 @@ namespace mainc = lq::gui::main_ctl;
 const std::wstring kChangeCaption = L"Lockquill V1.0 - Change passphrase";
 const std::wstring kMainCaption = L"Lockquill V1.0";
 
-// A keyfile made by the engine itself, for the tests that start with one.
-std::string MakeKeyfile(const std::string& folder, const std::string& passphrase) {
-  const std::string path = folder + "Keyfile.lqk";
-  lq::test::RecordingUi ui;
-  lq::ChangePassphraseReply reply;
-  reply.new_text = passphrase;
-  reply.retyped = passphrase;
-  ui.change_replies.push_back(reply);
-  lq::RandomContext random;
-  lq::Keyfile kf(ui, random);
-  EXPECT_EQ(lq::CreateNewKeyfile(kf, path), 0);
-  EXPECT_EQ(lq::CloseKeyfile(kf), 0);
-  return path;
-}
-
-BOOL CALLBACK DumpWindow(HWND hwnd, LPARAM) {
-  wchar_t cls[64] = {}, title[256] = {};
-  GetClassNameW(hwnd, cls, 64);
-  GetWindowTextW(hwnd, title, 256);
-  if (IsWindowVisible(hwnd)) {
-    fprintf(stderr, "window %p class %ls title %ls\n", static_cast<void*>(hwnd), cls, title);
-  }
-  return TRUE;
-}
-
-// A visible toolkit form captioned "Lockquill V1.0" that has both controls; the windows on
-// the screen are listed when none comes.
-HWND WaitFormWith(int first_id, int second_id, int timeout_ms) {
-  DWORD end = GetTickCount() + static_cast<DWORD>(timeout_ms);
-  while (static_cast<int>(end - GetTickCount()) > 0) {
-    HWND form = WaitForm(kMainCaption, 200);
-    if (form && Control(form, first_id) && Control(form, second_id)) return form;
-    Sleep(20);
-  }
-  EnumWindows(DumpWindow, 0);
-  return nullptr;
-}
-
 // The passphrase form (it has a passphrase box) and MAIN (tabs and log).
 HWND WaitPassphraseForm(int timeout_ms = 30000) {
   return WaitFormWith(pass::kNew, pass::kHide, timeout_ms);
-}
-HWND WaitMain(int timeout_ms = 30000) {
-  return WaitFormWith(mainc::kTabs, mainc::kLog, timeout_ms);
 }
 
 // Puts a text on the clipboard, as another program would.
