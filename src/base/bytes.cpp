@@ -79,6 +79,46 @@ void Wipe(std::string& secret) {
   secret.clear();
 }
 
+void AppendSecret(std::string& secret, char c) {
+  if (secret.size() == secret.capacity()) {
+    // Grow by hand: a plain append would leave the old buffer, secret and all, unwiped.
+    std::string bigger;
+    bigger.reserve(secret.capacity() < 64 ? 128 : secret.capacity() * 2);
+    bigger.assign(secret);
+    Wipe(secret);
+    secret.swap(bigger);
+  }
+  secret.push_back(c);
+}
+
+uint32_t NextUtf8CodePoint(std::string_view s, size_t& pos) {
+  const auto b = static_cast<unsigned char>(s[pos]);
+  size_t length = 0;
+  uint32_t cp = 0;
+  if (b >= 0xC2 && b <= 0xDF) {
+    length = 2, cp = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    length = 3, cp = b & 0x0F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    length = 4, cp = b & 0x07;
+  }
+  if (length == 0 || pos + length > s.size()) {
+    ++pos;
+    return b;
+  }
+  for (size_t k = 1; k < length; ++k) {
+    const auto c = static_cast<unsigned char>(s[pos + k]);
+    if ((c & 0xC0) != 0x80) {
+      ++pos;
+      return b;
+    }
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  pos += length;
+  return cp;
+}
+
+
 std::string HexText(std::string_view bytes) {
   static const char kDigits[] = "0123456789ABCDEF";
   std::string out;

@@ -39,6 +39,14 @@ void WipeMemory(void* p, size_t n);
 // and empties it. Call it as soon as the secret is consumed.
 void Wipe(std::string& secret);
 
+// One code point of a UTF-8 text at `pos` (advanced past it). A byte that does not start a
+// well-formed sequence stands for itself, as in the ANSI code page.
+uint32_t NextUtf8CodePoint(std::string_view s, size_t& pos);
+
+// Appends one byte to a secret that is read a byte at a time (a passphrase line): when the
+// string must grow, the old buffer is wiped before it is given back.
+void AppendSecret(std::string& secret, char c);
+
 // A secret byte string that wipes itself when it goes (passphrases, derived keys, session keys,
 // plaintext stages), so no early return or `continue` can leave one behind. Moving hands the
 // bytes on and wipes what the move leaves in the source; there are no implicit copies.

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <string>
 
+#include "base/bytes.h"
+
 namespace lq {
 
 namespace {
@@ -140,35 +142,6 @@ bool ParsePoint(std::string_view s, ScreenPoint& at) {
   return pos == s.size();
 }
 
-// One character of a UTF-8 text at `pos` (advanced past it). A byte that does not start a
-// well-formed sequence stands for itself, as in the ANSI code page.
-uint32_t NextCharacter(std::string_view s, size_t& pos) {
-  const auto b = static_cast<unsigned char>(s[pos]);
-  size_t length = 0;
-  uint32_t cp = 0;
-  if (b >= 0xC2 && b <= 0xDF) {
-    length = 2, cp = b & 0x1F;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    length = 3, cp = b & 0x0F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    length = 4, cp = b & 0x07;
-  }
-  if (length == 0 || pos + length > s.size()) {
-    ++pos;
-    return b;
-  }
-  for (size_t k = 1; k < length; ++k) {
-    const auto c = static_cast<unsigned char>(s[pos + k]);
-    if ((c & 0xC0) != 0x80) {
-      ++pos;
-      return b;
-    }
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  pos += length;
-  return cp;
-}
-
 // The "}" that closes the token opened at `open`, searched from two characters on, so that
 // "{}}" is the token "}". npos when there is none.
 size_t TokenEnd(std::string_view keys, size_t open) {
@@ -267,7 +240,7 @@ class KeyPlayer {
       Press(kVkEnter, 1);
       return;
     }
-    Character(NextCharacter(keys, i), 1);
+    Character(NextUtf8CodePoint(keys, i), 1);
   }
 
   // A brace token's text without its braces.
@@ -299,7 +272,7 @@ class KeyPlayer {
       return;
     }
     size_t pos = 0;
-    Character(NextCharacter(token, pos), 1);
+    Character(NextUtf8CodePoint(token, pos), 1);
   }
 
   void Named(const NamedKey& key, int count) {

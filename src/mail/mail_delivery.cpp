@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/bytes.h"
 #include "base/catalogue.h"
 
 namespace lq {
@@ -51,34 +52,6 @@ std::string CutToBuffer(std::string_view s, size_t buffer) {
   size_t n = buffer - 1;
   while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
   return std::string(s.substr(0, n));
-}
-
-// One code point of UTF-8 at `pos` (advanced past it); a malformed byte stands for itself.
-uint32_t NextCodePoint(std::string_view s, size_t& pos) {
-  const auto b = static_cast<unsigned char>(s[pos]);
-  size_t length = 0;
-  uint32_t cp = 0;
-  if (b >= 0xC2 && b <= 0xDF) {
-    length = 2, cp = b & 0x1F;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    length = 3, cp = b & 0x0F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    length = 4, cp = b & 0x07;
-  }
-  if (length == 0 || pos + length > s.size()) {
-    ++pos;
-    return b;
-  }
-  for (size_t k = 1; k < length; ++k) {
-    const auto c = static_cast<unsigned char>(s[pos + k]);
-    if ((c & 0xC0) != 0x80) {
-      ++pos;
-      return b;
-    }
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  pos += length;
-  return cp;
 }
 
 // The records of one mail, in one character width, with the storage the pointers point into.
@@ -141,7 +114,7 @@ std::u16string Utf16FromUtf8(std::string_view text) {
   out.reserve(text.size());
   size_t pos = 0;
   while (pos < text.size()) {
-    uint32_t cp = NextCodePoint(text, pos);
+    uint32_t cp = NextUtf8CodePoint(text, pos);
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -158,7 +131,7 @@ std::string Latin1FromUtf8(std::string_view text) {
   out.reserve(text.size());
   size_t pos = 0;
   while (pos < text.size()) {
-    const uint32_t cp = NextCodePoint(text, pos);
+    const uint32_t cp = NextUtf8CodePoint(text, pos);
     out.push_back(cp <= 0xFF ? static_cast<char>(cp) : '?');
   }
   return out;
