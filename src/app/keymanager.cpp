@@ -403,21 +403,8 @@ void KeyManager::EditSecretKey() {
   if (current_.empty()) return;
   StorePending();
   Keyfile& kf = s.keyfile;
-  ChangePassphraseRequest request;
-  request.mode = ChangePassphraseMode::kEditSecretKey;
+  ChangePassphraseRequest request = SecretKeyEditRequest(kf, current_);
   request.prompt = kEditSecretPrompt;
-  long index = 0;
-  Bytes record = FindRecord(kf, rec::kSecretKey, current_, index);
-  long position = 7;
-  NextField(record, position);
-  request.current_secret = NextField(record, position);
-  Wipe(record);
-  KeyDates dates;
-  if (ReadKeyDates(kf, rec::kSecretKeyDates, current_, dates)) {
-    request.expiry_year = dates.expiry_year;
-    request.expiry_month = dates.expiry_month;
-    request.expiry_day = dates.expiry_day;
-  }
   ChangePassphraseReply reply = kf.ui.AskChangePassphrase(request);
   Wipe(request.current_secret);
   const bool cancelled = reply.current == kPassphraseCancelled;

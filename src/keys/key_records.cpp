@@ -617,8 +617,7 @@ bool SetSecretKey(Keyfile& kf, std::string_view key_id, std::string& text, int e
   return changed;
 }
 
-bool EditSecretKey(Keyfile& kf, std::string_view key_id) {
-  if (!kf.open) return false;
+ChangePassphraseRequest SecretKeyEditRequest(Keyfile& kf, std::string_view key_id) {
   ChangePassphraseRequest request;
   request.mode = ChangePassphraseMode::kEditSecretKey;
   long index = 0;
@@ -633,6 +632,12 @@ bool EditSecretKey(Keyfile& kf, std::string_view key_id) {
     request.expiry_month = dates.expiry_month;
     request.expiry_day = dates.expiry_day;
   }
+  return request;
+}
+
+bool EditSecretKey(Keyfile& kf, std::string_view key_id) {
+  if (!kf.open) return false;
+  ChangePassphraseRequest request = SecretKeyEditRequest(kf, key_id);
   ChangePassphraseReply reply = kf.ui.AskChangePassphrase(request);
   Wipe(request.current_secret);
   const bool cancelled = reply.current == kPassphraseCancelled;

@@ -172,6 +172,8 @@ bool ReadRsaKeyRecord(Keyfile& kf, std::string_view type, std::string_view key_i
 // text removes both records. `text` is wiped. True when something changed.
 bool SetSecretKey(Keyfile& kf, std::string_view key_id, std::string& text, int expiry_year,
                   int expiry_month, int expiry_day);
+// What the dialog in its secret-key mode starts from: the key's secret text and expiry date.
+ChangePassphraseRequest SecretKeyEditRequest(Keyfile& kf, std::string_view key_id);
 // "&Edit secret key": the dialog in its secret-key mode, then SetSecretKey.
 bool EditSecretKey(Keyfile& kf, std::string_view key_id);
 
