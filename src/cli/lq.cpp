@@ -75,13 +75,15 @@ const CommandUsage kCommands[] = {
 
 constexpr char kGlobalUsage[] =
     "usage: lq [--keyfile PATH] [--passphrase-env VAR | --passphrase-fd N] [--yes | --no]\n"
-    "          [--store DIR] [--wait SECONDS] [--verbose | --quiet] COMMAND ...\n"
+    "          [--store DIR] [--wait SECONDS] [--max-size MIB] [--verbose | --quiet]\n"
+    "          COMMAND ...\n"
     "       lq --version | --help\n"
     "\n"
     "The keyfile is --keyfile, else $LQ_KEYFILE, else Keyfile.lqk in the current folder.\n"
     "Passphrases come from the named variable or descriptor, else from the terminal.\n"
     "A key is named by its keyname, or by the first hex digits of its KeyID or fingerprint.\n"
     "A command waits up to --wait seconds (10) while another program uses the keyfile.\n"
+    "A packet stating more than --max-size MiB of plaintext (1024, at most 4095) is refused.\n"
     "Options after -- are arguments.\n"
     "Exit status: 0 done, 1 failed, 2 usage error, 3 a signature did not verify.\n"
     "\n"
@@ -322,6 +324,8 @@ int RunLq(const std::vector<std::string>& args, Terminal& terminal) {
   bool yes = false, no = false;
   std::string wait_text;
   bool wait_given = false;
+  std::string max_size_text;
+  bool max_size_given = false;
   std::string keyfile_option;
   bool keyfile_given = false;
   TerminalUi usage_ui(terminal, Answer::kNo);
@@ -339,7 +343,8 @@ int RunLq(const std::vector<std::string>& args, Terminal& terminal) {
       inline_value = true;
     }
     const bool takes_value = name == "--keyfile" || name == "--passphrase-env" ||
-                             name == "--passphrase-fd" || name == "--store" || name == "--wait";
+                             name == "--passphrase-fd" || name == "--store" || name == "--wait" ||
+                             name == "--max-size";
     if (takes_value) {
       if (!inline_value) {
         if (i + 1 >= args.size()) {
@@ -358,6 +363,9 @@ int RunLq(const std::vector<std::string>& args, Terminal& terminal) {
       } else if (name == "--wait") {
         wait_text = value;
         wait_given = true;
+      } else if (name == "--max-size") {
+        max_size_text = value;
+        max_size_given = true;
       } else {
         options.store = value;
       }
@@ -418,6 +426,17 @@ int RunLq(const std::vector<std::string>& args, Terminal& terminal) {
   if (options.verbose && options.quiet) {
     usage_ui.Error("--verbose and --quiet exclude each other");
     return kExitUsage;
+  }
+  if (max_size_given) {
+    bool ok = false;
+    const long long mib = ParseNumber(max_size_text, &ok);
+    // The format states lengths in 32 bits: 4095 MiB is the most a packet can hold.
+    if (!ok || mib < 1 || mib > 4095 ||
+        max_size_text.find_first_not_of("0123456789") != std::string::npos) {
+      usage_ui.Error("--max-size takes a number of MiB from 1 to 4095");
+      return kExitUsage;
+    }
+    options.max_plaintext_bytes = static_cast<uint64_t>(mib) << 20;
   }
   if (wait_given) {
     bool ok = false;

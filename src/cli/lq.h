@@ -10,6 +10,7 @@
 #include "cli/args.h"
 #include "cli/terminal_ui.h"
 #include "crypto/random.h"
+#include "packet/packet_session.h"
 #include "keys/keyfile.h"
 
 namespace lq::cli {
@@ -28,6 +29,9 @@ struct GlobalOptions {
   bool verbose = false;
   bool quiet = false;                     // no informational messages
   int lock_wait_ms = kKeyfileLockWaitMs;  // --wait: how long to wait for another program
+  // --max-size: the largest plaintext a packet read here may state (the engine's default
+  // guards against packets that would exhaust memory).
+  uint64_t max_plaintext_bytes = kMaxPlaintextBytes;
 };
 
 class Context {

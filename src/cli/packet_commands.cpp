@@ -172,6 +172,7 @@ int Decrypt(Context& ctx, const std::vector<std::string>& args) {
   }
   if (const int status = ctx.OpenKeyfile(); status != kExitOk) return status;
   PacketSession s(ctx.ui, ctx.random, ctx.kf);
+  s.max_plaintext_bytes = ctx.options.max_plaintext_bytes;
   s.store_folder = StoreFolder(ctx.options.store);
   s.keep_history = false;
   ClearOverwriteAnswer(s);

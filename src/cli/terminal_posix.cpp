@@ -135,7 +135,7 @@ Terminal& SystemTerminal() {
 }
 
 bool ReadLineFromFd(int fd, std::string& line) {
-  line.clear();
+  Wipe(line);
   bool any = false;
   for (;;) {
     char c = 0;
@@ -144,7 +144,7 @@ bool ReadLineFromFd(int fd, std::string& line) {
     if (n <= 0) break;
     any = true;
     if (c == '\n') break;
-    line.push_back(c);
+    AppendSecret(line, c);
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return any;

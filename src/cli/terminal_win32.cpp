@@ -79,7 +79,9 @@ class ConsoleTerminal final : public Terminal {
       SetConsoleCtrlHandler(RestoreEchoOnBreak, TRUE);
       SetConsoleMode(in, saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
     }
+    // Room for any line a person types, so that no growth leaves a copy of it behind.
     std::wstring wide;
+    wide.reserve(4096);
     bool ok = false;
     for (;;) {
       wchar_t c = 0;
@@ -96,6 +98,7 @@ class ConsoleTerminal final : public Terminal {
       if (out != INVALID_HANDLE_VALUE) WriteConsoleW(out, L"\r\n", 2, &written, nullptr);
     }
     line = Narrow(wide);
+    wide.resize(wide.capacity());
     WipeMemory(wide.data(), wide.size() * sizeof(wchar_t));
     if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
     CloseHandle(in);
@@ -111,14 +114,14 @@ Terminal& SystemTerminal() {
 }
 
 bool ReadLineFromFd(int fd, std::string& line) {
-  line.clear();
+  Wipe(line);
   bool any = false;
   for (;;) {
     char c = 0;
     if (_read(fd, &c, 1) != 1) break;
     any = true;
     if (c == '\n') break;
-    line.push_back(c);
+    AppendSecret(line, c);
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return any;

@@ -235,6 +235,18 @@ TEST_F(LqSession, PacketFilesTravelBothWaysAlsoThroughStandardInput) {
   EXPECT_TRUE(Contains(carol.err, "could not find a key in this keyfile")) << carol.err;
 }
 
+TEST_F(LqSession, MaxSizeRefusesALargerPacketAndLetsItThroughWhenRaised) {
+  const std::string text(3u << 20, 'x');  // 3 MiB, compressed to little
+  ASSERT_EQ(As('b', {"encrypt", "--to", "Alice Smith", "-o", "big.lqe"}, text).status, 0);
+  const Outcome refused = As('a', {"--max-size", "2", "decrypt", "big.lqe"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(Contains(refused.err, "2097152")) << refused.err;
+  EXPECT_TRUE(refused.out.empty());
+  const Outcome raised = As('a', {"--max-size", "4", "decrypt", "big.lqe"});
+  EXPECT_EQ(raised.status, 0) << raised.err;
+  EXPECT_EQ(raised.out, text);
+}
+
 TEST_F(LqSession, SignedTextAndSignedFilesVerifyAndTamperingExitsThree) {
   const Outcome signed_text = As('a', {"sign", "--text", "I owe Bob 5 euro.\r\nAlice"});
   ASSERT_EQ(signed_text.status, 0) << signed_text.err;
@@ -411,6 +423,8 @@ TEST(LqUsage, UsageErrorsExitTwoAndHelpExitsZero) {
            {"decrypt", "a", "b"},
            {"key", "list", "--bogus"},
            {"--keyfile"},
+           {"--max-size", "0", "key", "list"},
+           {"--max-size", "4096", "key", "list"},
        }) {
     const Outcome r = RunLq(dir, args);
     EXPECT_EQ(r.status, 2) << args[0] << " " << (args.size() > 1 ? args[1] : "") << r.err;
