@@ -940,11 +940,12 @@ struct Mpn {
   }
 
   // Fixed window width for an exponent of `bits` bits.
+  static constexpr int kMaxCtWindowBits = 6;
   static int CtWindowBits(size_t bits) {
     if (bits <= 256) return 3;
     if (bits <= 768) return 4;
     if (bits <= 2048) return 5;
-    return 6;
+    return kMaxCtWindowBits;
   }
 
   // The `take` bits of e (en limbs) from bit `pos` up.
@@ -956,13 +957,28 @@ struct Mpn {
     return v & ((L{1} << take) - 1);
   }
 
-  // r = table[index] of `count` entries of n limbs, every entry read.
+  // r = table[index] of `count` (at most 2^kMaxCtWindowBits) entries of n limbs, every entry
+  // read. Eight limbs at a time are gathered across all entries, so they stay in registers.
   static void CtLookup(L* r, const L* table, size_t count, size_t n, L index) {
-    std::fill(r, r + n, L{0});
-    for (size_t j = 0; j < count; ++j) {
-      const L mask = ~MaskNonZero(static_cast<L>(j) ^ index);
-      for (size_t i = 0; i < n; ++i) r[i] |= table[j * n + i] & mask;
+    L masks[size_t{1} << kMaxCtWindowBits];
+    for (size_t j = 0; j < count; ++j) masks[j] = ~MaskNonZero(static_cast<L>(j) ^ index);
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+      L acc[8] = {};
+      for (size_t j = 0; j < count; ++j) {
+        const L* entry = table + j * n + i;
+        for (int k = 0; k < 8; ++k) acc[k] |= entry[k] & masks[j];
+      }
+      std::copy(acc, acc + 8, r + i);
     }
+    for (; i < n; ++i) {
+      L acc = 0;
+      for (size_t j = 0; j < count; ++j) acc |= table[j * n + i] & masks[j];
+      r[i] = acc;
+    }
+    // The masks say which entry was taken: gone before the frame is reused.
+    std::fill(masks, masks + count, L{0});
+    __asm__ __volatile__("" : : "r"(masks) : "memory");
   }
 
   // out = base^e in Montgomery form (base and one in Montgomery form too), over all en * kBits
