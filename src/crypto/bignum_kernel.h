@@ -105,35 +105,40 @@ inline uint64_t AddMul1MulxAdx(uint64_t* r, const uint64_t* a, size_t blocks, ui
   return carry;
 }
 
-// The 4-limb block both row loops below share: r[0..4) += a[0..4) * rdx with the high half
-// carried in c (CF chain) and r's old value added on the OF chain; a, r and rcx move on.
-#define LQ_MULX_ADX_BLOCK                    \
-  "1:\n\t"                                  \
-  "mulx 0(%[a]), %[t0], %[t1]\n\t"          \
-  "adcx %[c], %[t0]\n\t"                    \
-  "adox 0(%[r]), %[t0]\n\t"                 \
-  "movq %[t0], 0(%[r])\n\t"                 \
-  "mulx 8(%[a]), %[t0], %[c]\n\t"           \
-  "adcx %[t1], %[t0]\n\t"                   \
-  "adox 8(%[r]), %[t0]\n\t"                 \
-  "movq %[t0], 8(%[r])\n\t"                 \
-  "mulx 16(%[a]), %[t0], %[t1]\n\t"         \
-  "adcx %[c], %[t0]\n\t"                    \
-  "adox 16(%[r]), %[t0]\n\t"                \
-  "movq %[t0], 16(%[r])\n\t"                \
-  "mulx 24(%[a]), %[t0], %[c]\n\t"          \
-  "adcx %[t1], %[t0]\n\t"                   \
-  "adox 24(%[r]), %[t0]\n\t"                \
-  "movq %[t0], 24(%[r])\n\t"                \
-  "leaq 32(%[a]), %[a]\n\t"                 \
-  "leaq 32(%[r]), %[r]\n\t"                 \
-  "leaq -1(%%rcx), %%rcx\n\t"               \
-  "jrcxz 2f\n\t"                            \
-  "jmp 1b\n\t"                              \
-  "2:\n\t"                                  \
-  "movl $0, %k[t0]\n\t"                     \
-  "adcx %[t0], %[c]\n\t"                    \
+// The 4-limb step the row loops below share: r[0..4) += a[0..4) * rdx with the high half
+// carried in c (CF chain) and r's old value added on the OF chain; a and r move on.
+#define LQ_MULX_ADX_STEP            \
+  "mulx 0(%[a]), %[t0], %[t1]\n\t" \
+  "adcx %[c], %[t0]\n\t"           \
+  "adox 0(%[r]), %[t0]\n\t"        \
+  "movq %[t0], 0(%[r])\n\t"        \
+  "mulx 8(%[a]), %[t0], %[c]\n\t"  \
+  "adcx %[t1], %[t0]\n\t"          \
+  "adox 8(%[r]), %[t0]\n\t"        \
+  "movq %[t0], 8(%[r])\n\t"        \
+  "mulx 16(%[a]), %[t0], %[t1]\n\t" \
+  "adcx %[c], %[t0]\n\t"           \
+  "adox 16(%[r]), %[t0]\n\t"       \
+  "movq %[t0], 16(%[r])\n\t"       \
+  "mulx 24(%[a]), %[t0], %[c]\n\t" \
+  "adcx %[t1], %[t0]\n\t"          \
+  "adox 24(%[r]), %[t0]\n\t"       \
+  "movq %[t0], 24(%[r])\n\t"       \
+  "leaq 32(%[a]), %[a]\n\t"        \
+  "leaq 32(%[r]), %[r]\n\t"
+
+// One row: `body` (one or two steps) rcx times, then both carry chains folded into c. lea and
+// jrcxz leave the chains alone.
+#define LQ_MULX_ADX_ROW(body)   \
+  "1:\n\t" body               \
+  "leaq -1(%%rcx), %%rcx\n\t" \
+  "jrcxz 2f\n\t"              \
+  "jmp 1b\n\t"                \
+  "2:\n\t"                    \
+  "movl $0, %k[t0]\n\t"       \
+  "adcx %[t0], %[c]\n\t"      \
   "adox %[t0], %[c]\n\t"
+#define LQ_MULX_ADX_BLOCK LQ_MULX_ADX_ROW(LQ_MULX_ADX_STEP)
 
 // r[0..4 blocks + rows) = a * b for a of 4 blocks limbs and b of `rows` >= 1 limbs, all rows in
 // one loop (no call per row). r[0..4 blocks) must be zero on entry; the rest is written.
@@ -164,31 +169,69 @@ inline void MulRowsMulxAdx(uint64_t* r, const uint64_t* a, size_t blocks, const 
 
 // Montgomery reduction rows of t (2n limbs, n = 4 blocks): for each i, q = t[i] minv makes
 // t[i] zero when m q is added at i; the row's carry, which belongs at i + n, is kept in t[i].
+// An even number of blocks runs two steps per turn of the loop.
+#define LQ_REDC_ROWS(body, turns)                                                            \
+  uint64_t c, t0, t1, q;                                                                     \
+  const uint64_t* ap;                                                                        \
+  uint64_t* rp;                                                                              \
+  size_t count;                                                                              \
+  size_t rows = 4 * blocks;                                                                  \
+  const size_t nturns = turns;                                                               \
+  __asm__ volatile("3:\n\t"                                                                  \
+                   "movq (%[t]), %%rdx\n\t"                                                  \
+                   "imulq %[minv], %%rdx\n\t"                                                \
+                   "xorl %k[c], %k[c]\n\t"                                                   \
+                   "movq %[m], %[a]\n\t"                                                     \
+                   "movq %[t], %[r]\n\t"                                                     \
+                   "movq %[nb], %%rcx\n\t" LQ_MULX_ADX_ROW(body) "movq %[c], (%[t])\n\t"      \
+                   "leaq 8(%[t]), %[t]\n\t"                                                  \
+                   "decq %[rows]\n\t"                                                        \
+                   "jnz 3b\n\t"                                                              \
+                   : [c] "=&r"(c), [t0] "=&r"(t0), [t1] "=&r"(t1), [a] "=&r"(ap),             \
+                     [r] "=&r"(rp), "=&c"(count), "=&d"(q), [t] "+&r"(t), [rows] "+&r"(rows) \
+                   : [m] "r"(m), [nb] "rm"(nturns), [minv] "rm"(minv)                         \
+                   : "cc", "memory")
+
 inline void RedcRowsMulxAdx(uint64_t* t, const uint64_t* m, size_t blocks, uint64_t minv) {
-  uint64_t c, t0, t1, q;
-  const uint64_t* ap;
-  uint64_t* rp;
-  size_t count;
-  size_t rows = 4 * blocks;
+  if (blocks % 2 == 0) {
+    LQ_REDC_ROWS(LQ_MULX_ADX_STEP LQ_MULX_ADX_STEP, blocks / 2);
+  } else {
+    LQ_REDC_ROWS(LQ_MULX_ADX_STEP, blocks);
+  }
+}
+#undef LQ_REDC_ROWS
+
+// r[0..2n) = 2 r + a_i^2 at 2i for every i; a doubling chain (CF) and the squares (OF).
+inline void AddDoubledSquaresMulxAdx(uint64_t* r, const uint64_t* a, size_t n) {
+  uint64_t lo, hi, x0, x1, sq;
+  size_t count = n;
   __asm__ volatile(
-      "3:\n\t"
-      "movq (%[t]), %%rdx\n\t"
-      "imulq %[minv], %%rdx\n\t"
-      "xorl %k[c], %k[c]\n\t"
-      "movq %[m], %[a]\n\t"
-      "movq %[t], %[r]\n\t"
-      "movq %[nb], %%rcx\n\t"
-      LQ_MULX_ADX_BLOCK
-      "movq %[c], (%[t])\n\t"
-      "leaq 8(%[t]), %[t]\n\t"
-      "decq %[rows]\n\t"
-      "jnz 3b\n\t"
-      : [c] "=&r"(c), [t0] "=&r"(t0), [t1] "=&r"(t1), [a] "=&r"(ap), [r] "=&r"(rp),
-        "=&c"(count), "=&d"(q), [t] "+&r"(t), [rows] "+&r"(rows)
-      : [m] "r"(m), [nb] "rm"(blocks), [minv] "rm"(minv)
+      "xorl %k[lo], %k[lo]\n\t"
+      "1:\n\t"
+      "movq (%[a]), %%rdx\n\t"
+      "mulx %%rdx, %[lo], %[hi]\n\t"
+      "movq 0(%[r]), %[x0]\n\t"
+      "movq 8(%[r]), %[x1]\n\t"
+      "adcx %[x0], %[x0]\n\t"
+      "adcx %[x1], %[x1]\n\t"
+      "adox %[lo], %[x0]\n\t"
+      "adox %[hi], %[x1]\n\t"
+      "movq %[x0], 0(%[r])\n\t"
+      "movq %[x1], 8(%[r])\n\t"
+      "leaq 8(%[a]), %[a]\n\t"
+      "leaq 16(%[r]), %[r]\n\t"
+      "leaq -1(%%rcx), %%rcx\n\t"
+      "jrcxz 2f\n\t"
+      "jmp 1b\n\t"
+      "2:\n\t"
+      : [lo] "=&r"(lo), [hi] "=&r"(hi), [x0] "=&r"(x0), [x1] "=&r"(x1), "=&d"(sq),
+        [a] "+&r"(a), [r] "+&r"(r), "+&c"(count)
+      :
       : "cc", "memory");
 }
 #undef LQ_MULX_ADX_BLOCK
+#undef LQ_MULX_ADX_ROW
+#undef LQ_MULX_ADX_STEP
 #endif
 
 // Limb counts from which Karatsuba beats the schoolbook method, measured with the power-modulo
@@ -483,6 +526,14 @@ struct Mpn {
 
   // r[0..2n) = 2 r + the squares a_i^2 on the diagonal; r holds the products a_i a_j, i < j.
   static void AddDoubledSquares(L* r, const L* a, size_t n) {
+#if defined(LQ_BIGNUM_MULX_ADX)
+    if constexpr (kUseAsm && kBits == 64) {
+      if (CpuHasMulxAdx()) {
+        AddDoubledSquaresMulxAdx(r, a, n);
+        return;
+      }
+    }
+#endif
     L shift_in = 0;
     L carry = 0;
     for (size_t i = 0; i < n; ++i) {
