@@ -104,6 +104,134 @@ inline uint64_t AddMul1MulxAdx(uint64_t* r, const uint64_t* a, size_t blocks, ui
       : "cc", "memory");
   return carry;
 }
+
+// The 4-limb step the row loops below share: r[0..4) += a[0..4) * rdx with the high half
+// carried in c (CF chain) and r's old value added on the OF chain; a and r move on.
+#define LQ_MULX_ADX_STEP            \
+  "mulx 0(%[a]), %[t0], %[t1]\n\t" \
+  "adcx %[c], %[t0]\n\t"           \
+  "adox 0(%[r]), %[t0]\n\t"        \
+  "movq %[t0], 0(%[r])\n\t"        \
+  "mulx 8(%[a]), %[t0], %[c]\n\t"  \
+  "adcx %[t1], %[t0]\n\t"          \
+  "adox 8(%[r]), %[t0]\n\t"        \
+  "movq %[t0], 8(%[r])\n\t"        \
+  "mulx 16(%[a]), %[t0], %[t1]\n\t" \
+  "adcx %[c], %[t0]\n\t"           \
+  "adox 16(%[r]), %[t0]\n\t"       \
+  "movq %[t0], 16(%[r])\n\t"       \
+  "mulx 24(%[a]), %[t0], %[c]\n\t" \
+  "adcx %[t1], %[t0]\n\t"          \
+  "adox 24(%[r]), %[t0]\n\t"       \
+  "movq %[t0], 24(%[r])\n\t"       \
+  "leaq 32(%[a]), %[a]\n\t"        \
+  "leaq 32(%[r]), %[r]\n\t"
+
+// One row: `body` (one or two steps) rcx times, then both carry chains folded into c. lea and
+// jrcxz leave the chains alone.
+#define LQ_MULX_ADX_ROW(body)   \
+  "1:\n\t" body               \
+  "leaq -1(%%rcx), %%rcx\n\t" \
+  "jrcxz 2f\n\t"              \
+  "jmp 1b\n\t"                \
+  "2:\n\t"                    \
+  "movl $0, %k[t0]\n\t"       \
+  "adcx %[t0], %[c]\n\t"      \
+  "adox %[t0], %[c]\n\t"
+#define LQ_MULX_ADX_BLOCK LQ_MULX_ADX_ROW(LQ_MULX_ADX_STEP)
+
+// r[0..4 blocks + rows) = a * b for a of 4 blocks limbs and b of `rows` >= 1 limbs, all rows in
+// one loop (no call per row). r[0..4 blocks) must be zero on entry; the rest is written.
+inline void MulRowsMulxAdx(uint64_t* r, const uint64_t* a, size_t blocks, const uint64_t* b,
+                           size_t rows) {
+  uint64_t c, t0, t1, q;
+  const uint64_t* ap;
+  uint64_t* rp;
+  size_t count;
+  __asm__ volatile(
+      "3:\n\t"
+      "movq (%[b]), %%rdx\n\t"
+      "xorl %k[c], %k[c]\n\t"  // c = 0 and clears CF and OF
+      "movq %[a0], %[a]\n\t"
+      "movq %[r0], %[r]\n\t"
+      "movq %[nb], %%rcx\n\t"
+      LQ_MULX_ADX_BLOCK
+      "movq %[c], (%[r])\n\t"  // r now points at r0 + 4 blocks: the row's top limb
+      "leaq 8(%[r0]), %[r0]\n\t"
+      "leaq 8(%[b]), %[b]\n\t"
+      "decq %[rows]\n\t"
+      "jnz 3b\n\t"
+      : [c] "=&r"(c), [t0] "=&r"(t0), [t1] "=&r"(t1), [a] "=&r"(ap), [r] "=&r"(rp),
+        "=&c"(count), "=&d"(q), [r0] "+&r"(r), [b] "+&r"(b), [rows] "+&r"(rows)
+      : [a0] "r"(a), [nb] "rm"(blocks)
+      : "cc", "memory");
+}
+
+// Montgomery reduction rows of t (2n limbs, n = 4 blocks): for each i, q = t[i] minv makes
+// t[i] zero when m q is added at i; the row's carry, which belongs at i + n, is kept in t[i].
+// An even number of blocks runs two steps per turn of the loop.
+#define LQ_REDC_ROWS(body, turns)                                                            \
+  uint64_t c, t0, t1, q;                                                                     \
+  const uint64_t* ap;                                                                        \
+  uint64_t* rp;                                                                              \
+  size_t count;                                                                              \
+  size_t rows = 4 * blocks;                                                                  \
+  const size_t nturns = turns;                                                               \
+  __asm__ volatile("3:\n\t"                                                                  \
+                   "movq (%[t]), %%rdx\n\t"                                                  \
+                   "imulq %[minv], %%rdx\n\t"                                                \
+                   "xorl %k[c], %k[c]\n\t"                                                   \
+                   "movq %[m], %[a]\n\t"                                                     \
+                   "movq %[t], %[r]\n\t"                                                     \
+                   "movq %[nb], %%rcx\n\t" LQ_MULX_ADX_ROW(body) "movq %[c], (%[t])\n\t"      \
+                   "leaq 8(%[t]), %[t]\n\t"                                                  \
+                   "decq %[rows]\n\t"                                                        \
+                   "jnz 3b\n\t"                                                              \
+                   : [c] "=&r"(c), [t0] "=&r"(t0), [t1] "=&r"(t1), [a] "=&r"(ap),             \
+                     [r] "=&r"(rp), "=&c"(count), "=&d"(q), [t] "+&r"(t), [rows] "+&r"(rows) \
+                   : [m] "r"(m), [nb] "rm"(nturns), [minv] "rm"(minv)                         \
+                   : "cc", "memory")
+
+inline void RedcRowsMulxAdx(uint64_t* t, const uint64_t* m, size_t blocks, uint64_t minv) {
+  if (blocks % 2 == 0) {
+    LQ_REDC_ROWS(LQ_MULX_ADX_STEP LQ_MULX_ADX_STEP, blocks / 2);
+  } else {
+    LQ_REDC_ROWS(LQ_MULX_ADX_STEP, blocks);
+  }
+}
+#undef LQ_REDC_ROWS
+
+// r[0..2n) = 2 r + a_i^2 at 2i for every i; a doubling chain (CF) and the squares (OF).
+inline void AddDoubledSquaresMulxAdx(uint64_t* r, const uint64_t* a, size_t n) {
+  uint64_t lo, hi, x0, x1, sq;
+  size_t count = n;
+  __asm__ volatile(
+      "xorl %k[lo], %k[lo]\n\t"
+      "1:\n\t"
+      "movq (%[a]), %%rdx\n\t"
+      "mulx %%rdx, %[lo], %[hi]\n\t"
+      "movq 0(%[r]), %[x0]\n\t"
+      "movq 8(%[r]), %[x1]\n\t"
+      "adcx %[x0], %[x0]\n\t"
+      "adcx %[x1], %[x1]\n\t"
+      "adox %[lo], %[x0]\n\t"
+      "adox %[hi], %[x1]\n\t"
+      "movq %[x0], 0(%[r])\n\t"
+      "movq %[x1], 8(%[r])\n\t"
+      "leaq 8(%[a]), %[a]\n\t"
+      "leaq 16(%[r]), %[r]\n\t"
+      "leaq -1(%%rcx), %%rcx\n\t"
+      "jrcxz 2f\n\t"
+      "jmp 1b\n\t"
+      "2:\n\t"
+      : [lo] "=&r"(lo), [hi] "=&r"(hi), [x0] "=&r"(x0), [x1] "=&r"(x1), "=&d"(sq),
+        [a] "+&r"(a), [r] "+&r"(r), "+&c"(count)
+      :
+      : "cc", "memory");
+}
+#undef LQ_MULX_ADX_BLOCK
+#undef LQ_MULX_ADX_ROW
+#undef LQ_MULX_ADX_STEP
 #endif
 
 // Limb counts from which Karatsuba beats the schoolbook method, measured with the power-modulo
@@ -129,7 +257,7 @@ struct Mpn {
 #endif
     return false;
   }
-  // The fast schoolbook loop moves the Karatsuba cross-over up: 64/96 limbs with MULX/ADX,
+  // The fast schoolbook loop moves the Karatsuba cross-over up: 64/128 limbs with MULX/ADX,
   // 32/48 limbs in portable code (both widths).
   static size_t MulThreshold() {
     if (LQ_KARATSUBA_MUL_LIMBS) return LQ_KARATSUBA_MUL_LIMBS;
@@ -137,7 +265,7 @@ struct Mpn {
   }
   static size_t SqrThreshold() {
     if (LQ_KARATSUBA_SQR_LIMBS) return LQ_KARATSUBA_SQR_LIMBS;
-    return AsmActive() ? 96 : 48;
+    return AsmActive() ? 128 : 48;
   }
 
   // ---- Conversion between the 32-bit little-endian byte form and limbs ----
@@ -361,6 +489,23 @@ struct Mpn {
     for (size_t j = 1; j < bn; ++j) r[an + j] = AddMul1(r + j, a, an, b[j]);
   }
 
+  // True when n-limb schoolbook rows run whole in the MULX/ADX loops (n a multiple of 4).
+  static bool RowsInAsm(size_t n) { return n % 4 == 0 && n >= 4 && AsmActive(); }
+
+  // r[0..2n) = a * b, both n limbs, schoolbook; the row loop in assembly where it can be.
+  static void MulSchoolbook(L* r, const L* a, const L* b, size_t n) {
+    if (RowsInAsm(n)) {
+#if defined(LQ_BIGNUM_MULX_ADX)
+      if constexpr (kBits == 64) {
+        std::fill(r, r + n, L{0});
+        MulRowsMulxAdx(r, a, n / 4, b, n);
+        return;
+      }
+#endif
+    }
+    MulBasecase(r, a, n, b, n);
+  }
+
   // r[0..2n) = a^2; r must not overlap a; n >= 1.
   static void SqrBasecase(L* r, const L* a, size_t n) {
     if (n == 1) {
@@ -376,6 +521,19 @@ struct Mpn {
       r[n + i] = AddMul1(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
     }
     r[2 * n - 1] = 0;
+    AddDoubledSquares(r, a, n);
+  }
+
+  // r[0..2n) = 2 r + the squares a_i^2 on the diagonal; r holds the products a_i a_j, i < j.
+  static void AddDoubledSquares(L* r, const L* a, size_t n) {
+#if defined(LQ_BIGNUM_MULX_ADX)
+    if constexpr (kUseAsm && kBits == 64) {
+      if (CpuHasMulxAdx()) {
+        AddDoubledSquaresMulxAdx(r, a, n);
+        return;
+      }
+    }
+#endif
     L shift_in = 0;
     L carry = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -390,6 +548,36 @@ struct Mpn {
       r[2 * i + 1] = static_cast<L>(s);
       carry = static_cast<L>(s >> kBits);
     }
+  }
+
+  // Scratch limbs SqrSchoolbook needs.
+  static size_t SqrSchoolbookScratch(size_t n) { return n + 4; }
+
+  // r[0..2n) = a^2 as SqrBasecase, with the triangle's rows in the MULX/ADX loop where it can
+  // be: row i (a_i times a_i+1..) is widened at its low end to whole 4-limb blocks by reading a
+  // copy of a whose limbs up to i are zero, so the added products are zero.
+  static void SqrSchoolbook(L* r, const L* a, size_t n, L* scratch) {
+#if defined(LQ_BIGNUM_MULX_ADX)
+    if constexpr (kBits == 64) {
+      if (RowsInAsm(n)) {
+        L* z = scratch + 3;  // z[-3..0) zero, z[j] = a_j until row j
+        scratch[0] = scratch[1] = scratch[2] = 0;
+        std::copy(a, a + n, z);
+        std::fill(r, r + n, L{0});
+        for (size_t i = 0; i + 1 < n; ++i) {
+          z[i] = 0;
+          const size_t len = n - 1 - i, pad = (i + 1) % 4;
+          r[n + i] = AddMul1MulxAdx(r + 2 * i + 1 - pad, z + i + 1 - pad, (len + pad) / 4, a[i]);
+        }
+        r[2 * n - 1] = 0;
+        std::fill(z, z + n, L{0});
+        AddDoubledSquares(r, a, n);
+        return;
+      }
+    }
+#endif
+    (void)scratch;
+    SqrBasecase(r, a, n);
   }
 
   // ---- Branch-free helpers (the private-key path runs through everything below) ----
@@ -437,7 +625,7 @@ struct Mpn {
   // r[0..2n) = a * b, both n limbs; scratch of ScratchFor(n) limbs.
   static void MulN(L* r, const L* a, const L* b, size_t n, L* scratch) {
     if (n < MulThreshold()) {
-      MulBasecase(r, a, n, b, n);
+      MulSchoolbook(r, a, b, n);
       return;
     }
     const size_t l = (n + 1) / 2, h = n / 2;
@@ -455,7 +643,7 @@ struct Mpn {
   // r[0..2n) = a^2; scratch of ScratchFor(n) limbs.
   static void SqrN(L* r, const L* a, size_t n, L* scratch) {
     if (n < SqrThreshold()) {
-      SqrBasecase(r, a, n);
+      SqrSchoolbook(r, a, n, scratch);
       return;
     }
     const size_t l = (n + 1) / 2, h = n / 2;
@@ -749,9 +937,15 @@ struct Mpn {
     // r = t[0..2n) R^-1 mod m, fully reduced; t < m R.
     void Redc(L* r) {
       L* tp = t.data();
-      for (size_t i = 0; i < n; ++i) {
-        L q = tp[i] * minv;
-        tp[i] = AddMul1(tp + i, m, n, q);
+      if (RowsInAsm(n)) {
+#if defined(LQ_BIGNUM_MULX_ADX)
+        if constexpr (kBits == 64) RedcRowsMulxAdx(tp, m, n / 4, minv);
+#endif
+      } else {
+        for (size_t i = 0; i < n; ++i) {
+          L q = tp[i] * minv;
+          tp[i] = AddMul1(tp + i, m, n, q);
+        }
       }
       L carry = AddN(r, tp + n, tp, n);
       // r (with `carry` above it) is below 2m: take r - m unless that borrows, without a branch
@@ -761,7 +955,7 @@ struct Mpn {
     }
     void MulMont(L* r, const L* a, const L* b) {
       if (n < MulThreshold()) {
-        MulBasecase(t.data(), a, n, b, n);
+        MulSchoolbook(t.data(), a, b, n);
       } else {
         MulN(t.data(), a, b, n, scratch.data());
       }
@@ -769,7 +963,7 @@ struct Mpn {
     }
     void SqrMont(L* r, const L* a) {
       if (n < SqrThreshold()) {
-        SqrBasecase(t.data(), a, n);
+        SqrSchoolbook(t.data(), a, n, scratch.data());
       } else {
         SqrN(t.data(), a, n, scratch.data());
       }
@@ -797,11 +991,12 @@ struct Mpn {
   }
 
   // Fixed window width for an exponent of `bits` bits.
+  static constexpr int kMaxCtWindowBits = 6;
   static int CtWindowBits(size_t bits) {
     if (bits <= 256) return 3;
     if (bits <= 768) return 4;
     if (bits <= 2048) return 5;
-    return 6;
+    return kMaxCtWindowBits;
   }
 
   // The `take` bits of e (en limbs) from bit `pos` up.
@@ -813,13 +1008,28 @@ struct Mpn {
     return v & ((L{1} << take) - 1);
   }
 
-  // r = table[index] of `count` entries of n limbs, every entry read.
+  // r = table[index] of `count` (at most 2^kMaxCtWindowBits) entries of n limbs, every entry
+  // read. Eight limbs at a time are gathered across all entries, so they stay in registers.
   static void CtLookup(L* r, const L* table, size_t count, size_t n, L index) {
-    std::fill(r, r + n, L{0});
-    for (size_t j = 0; j < count; ++j) {
-      const L mask = ~MaskNonZero(static_cast<L>(j) ^ index);
-      for (size_t i = 0; i < n; ++i) r[i] |= table[j * n + i] & mask;
+    L masks[size_t{1} << kMaxCtWindowBits];
+    for (size_t j = 0; j < count; ++j) masks[j] = ~MaskNonZero(static_cast<L>(j) ^ index);
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+      L acc[8] = {};
+      for (size_t j = 0; j < count; ++j) {
+        const L* entry = table + j * n + i;
+        for (int k = 0; k < 8; ++k) acc[k] |= entry[k] & masks[j];
+      }
+      std::copy(acc, acc + 8, r + i);
     }
+    for (; i < n; ++i) {
+      L acc = 0;
+      for (size_t j = 0; j < count; ++j) acc |= table[j * n + i] & masks[j];
+      r[i] = acc;
+    }
+    // The masks say which entry was taken: gone before the frame is reused.
+    std::fill(masks, masks + count, L{0});
+    __asm__ __volatile__("" : : "r"(masks) : "memory");
   }
 
   // out = base^e in Montgomery form (base and one in Montgomery form too), over all en * kBits

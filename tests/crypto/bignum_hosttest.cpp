@@ -288,6 +288,47 @@ TYPED_TEST(BigOpsVsGmp, PowerModuloLargeModuli) {
   }
 }
 
+// Montgomery products and squares of every size past the Karatsuba cross-overs against
+// a b R^-1 mod m from GMP: whole 4-limb rows (the assembly loops) and ragged ones, and
+// operands near all ones, whose carries run the length of a row.
+TYPED_TEST(BigOpsVsGmp, MontgomeryProductsEverySize) {
+  using K = typename TypeParam::K;
+  using Vec = typename TypeParam::Vec;
+  constexpr size_t kWordsPerLimb = sizeof(typename Vec::value_type) / 4;
+  OperandMaker maker(9);
+  for (size_t n = 1; n <= 140; ++n) {
+    std::string m, a, b;
+    for (size_t i = 0; i < n * kWordsPerLimb; ++i) {
+      AppendLe32(m, maker.Word() | (i + 1 == n * kWordsPerLimb ? 0x80000000u : 0) | (i == 0));
+      AppendLe32(a, n % 3 == 0 ? 0xFFFFFFFFu : maker.Word());
+      AppendLe32(b, maker.Word());
+    }
+    Mpz zm(m), za(a), zb(b), rinv, want;
+    mpz_mod(za.get(), za.get(), zm.get());
+    mpz_mod(zb.get(), zb.get(), zm.get());
+    mpz_setbit(rinv.get(), 32 * n * kWordsPerLimb);
+    ASSERT_NE(mpz_invert(rinv.get(), rinv.get(), zm.get()), 0);
+    auto limbs = [n](const Mpz& z) {
+      Vec v = K::FromBytes(z.Bytes());
+      v.resize(n, 0);
+      return v;
+    };
+    const Vec vm = limbs(zm), va = limbs(za), vb = limbs(zb);
+    typename K::Montgomery mont(vm);
+    Vec out(n);
+    mont.MulMont(out.data(), va.data(), vb.data());
+    mpz_mul(want.get(), za.get(), zb.get());
+    mpz_mul(want.get(), want.get(), rinv.get());
+    mpz_mod(want.get(), want.get(), zm.get());
+    ASSERT_EQ(K::ToBytes(out), want.Bytes()) << "product, " << n << " limbs";
+    mont.SqrMont(out.data(), va.data());
+    mpz_mul(want.get(), za.get(), za.get());
+    mpz_mul(want.get(), want.get(), rinv.get());
+    mpz_mod(want.get(), want.get(), zm.get());
+    ASSERT_EQ(K::ToBytes(out), want.Bytes()) << "square, " << n << " limbs";
+  }
+}
+
 // The public functions are the native width of the kernel; a sample confirms the wiring.
 TEST(BigNumVsGmp, PublicInterface) {
   OperandMaker maker(8);
