@@ -1,6 +1,7 @@
 // Speed of the coding primitives against references measured in the same run: Base64 against
-// OpenSSL's base64 filter (what `openssl base64` runs), LZ78 on mixed text, LZSS on a Windows
-// program, AES against OpenSSL's EVP code with and without the CPU's AES instructions.
+// OpenSSL's base64 filter (what `openssl base64` runs), LZ78 on mixed text and on random data
+// against its earlier compressor, LZSS on a Windows program, AES against OpenSSL's EVP code with
+// and without the CPU's AES instructions.
 #include <benchmark/benchmark.h>
 #include <openssl/bio.h>
 #include <openssl/buffer.h>
@@ -19,6 +20,7 @@
 #include "crypto/aes_internal.h"
 #include "crypto/base64.h"
 #include "crypto/lz78.h"
+#include "crypto/lz78_reference.h"
 #include "crypto/lzss.h"
 
 namespace {
@@ -198,17 +200,54 @@ const std::string& Text() {
   return text;
 }
 
-void BM_Lz78Compress(benchmark::State& state) {
-  const std::string& text = Text();
+// LZ78 compression of `data` with the product code or with the reference (the compressor as
+// it was before its dictionary was reworked), unbounded or with the packet composer's limit
+// (no longer than the input, else stored as it is).
+void Lz78Compress(benchmark::State& state, const std::string& data, bool reference, bool bounded) {
   std::string z;
+  int rc = lq::kLz78Ok;
   for (auto _ : state) {
-    lq::LZ78_Compress(text, z);
+    if (reference) {
+      rc = lq::lz78_reference::Compress(data, z);
+      if (bounded && z.size() > data.size()) rc = lq::kLz78NoGain;
+    } else {
+      rc = bounded ? lq::LZ78_Compress(data, z, data.size()) : lq::LZ78_Compress(data, z);
+    }
     benchmark::DoNotOptimize(z.data());
   }
-  state.SetBytesProcessed(state.iterations() * text.size());
-  state.counters["ratio"] = static_cast<double>(z.size()) / text.size();
+  state.SetBytesProcessed(state.iterations() * data.size());
+  if (rc == lq::kLz78NoGain) {
+    state.SetLabel("no gain");
+  } else {
+    state.counters["ratio"] = static_cast<double>(z.size()) / data.size();
+  }
+}
+
+const std::string& Lz78Noise() {
+  static const std::string noise = RandomData(16u << 20);
+  return noise;
+}
+
+void BM_Lz78Compress(benchmark::State& state) { Lz78Compress(state, Text(), false, false); }
+void BM_Lz78CompressReference(benchmark::State& state) { Lz78Compress(state, Text(), true, false); }
+void BM_Lz78CompressRandom(benchmark::State& state) {
+  Lz78Compress(state, Lz78Noise(), false, false);
+}
+void BM_Lz78CompressRandomReference(benchmark::State& state) {
+  Lz78Compress(state, Lz78Noise(), true, false);
+}
+void BM_Lz78CompressRandomBounded(benchmark::State& state) {
+  Lz78Compress(state, Lz78Noise(), false, true);
+}
+void BM_Lz78CompressRandomBoundedReference(benchmark::State& state) {
+  Lz78Compress(state, Lz78Noise(), true, true);
 }
 BENCHMARK(BM_Lz78Compress)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Lz78CompressReference)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Lz78CompressRandom)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Lz78CompressRandomReference)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Lz78CompressRandomBounded)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Lz78CompressRandomBoundedReference)->Unit(benchmark::kMillisecond);
 
 void BM_Lz78Decompress(benchmark::State& state) {
   const std::string& text = Text();

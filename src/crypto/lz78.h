@@ -19,11 +19,18 @@ constexpr int kLz78EmptyInput = -1;  // LZ78_Compress: nothing to compress, outp
 constexpr int kLz78Damaged = -1;     // LZ78_Decompress: the stream is malformed, output empty
 constexpr int kLz78TooLarge = -2;    // the data does not fit the format or memory, output empty
 constexpr int kLz78OverLimit = -3;   // LZ78_Decompress: the stated length is above the limit
+constexpr int kLz78NoGain = -4;      // LZ78_Compress: the stream would be longer than allowed
 
 // Sets `output` to the compressed stream of `input`. Returns kLz78EmptyInput (output empty)
 // for an empty input, kLz78TooLarge for an input of 4 GiB or more, else kLz78Ok. Random data
 // grows (about 1.85 times); the caller decides whether compression pays.
 int LZ78_Compress(std::string_view input, Bytes& output);
+
+// As above, but gives up with kLz78NoGain (output empty) when the stream would be longer than
+// `max_output` bytes, as soon as that is certain: on data that does not compress, a limit of
+// the input's length costs about half a pass. The stream is the same as without a limit
+// whenever it fits; an empty input still gives kLz78EmptyInput.
+int LZ78_Compress(std::string_view input, Bytes& output, size_t max_output);
 
 // Sets `output` to the decompressed bytes of `stream` and returns kLz78Ok; an empty stream gives
 // an empty output. The whole stream is checked before any output is made: a code naming a phrase

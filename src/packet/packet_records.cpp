@@ -139,7 +139,9 @@ Bytes Compose_CompressedRecord(PacketSession& s, std::string_view data) {
     return out;
   }
   Bytes z;
-  const int rc = LZ78_Compress(data, z);
+  // A stream longer than the data is not kept (one of equal length is), so the compressor may
+  // give up as soon as it knows.
+  const int rc = LZ78_Compress(data, z, data.size());
   if ((rc != kLz78Ok && rc != kLz78EmptyInput) || z.size() > data.size()) {
     Drop(z);
     AppendField("None", out);

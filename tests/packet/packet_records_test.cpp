@@ -6,6 +6,7 @@
 
 #include <random>
 
+#include "crypto/lz78.h"
 #include "crypto/sha256.h"
 #include "packet_fixture.h"
 
@@ -36,6 +37,32 @@ TEST_F(PacketRecords, CompressionChoices) {
   EXPECT_EQ(Fields(Compose_CompressedRecord(*ps, text))[0], "None");
   EXPECT_EQ(CountLog("Data must not be compressed"), 1);
   EXPECT_TRUE(s.ui.boxes.empty());
+}
+
+TEST_F(PacketRecords, CompressionKeptUpToTheInputsLengthExactly) {
+  // Prefixes of growing length cross from streams longer than the data to shorter ones: one
+  // exactly as long is kept as LZ78, one a byte longer is stored as it is.
+  std::mt19937 rng(3);
+  std::string source;
+  while (source.size() < 4000) source += rng() % 3 ? "ab" : std::string(1, char('c' + rng() % 20));
+  bool tie = false, over = false;
+  for (size_t n = 1; n < source.size() && !(tie && over); ++n) {
+    const std::string data = source.substr(0, n);
+    Bytes z;
+    ASSERT_EQ(LZ78_Compress(data, z), kLz78Ok);
+    if (z.size() != n && z.size() != n + 1) continue;
+    const auto f = Fields(Compose_CompressedRecord(*ps, data));
+    if (z.size() == n) {
+      tie = true;
+      EXPECT_EQ(f[0], "LZ78") << n;
+      EXPECT_EQ(f[1], z);
+    } else {
+      over = true;
+      EXPECT_EQ(f[0], "None") << n;
+      EXPECT_EQ(f[1], data);
+    }
+  }
+  EXPECT_TRUE(tie && over);
 }
 
 TEST_F(PacketRecords, DamagedOrUnknownCompressionIsReported) {
