@@ -406,8 +406,8 @@ Bytes OpenPacket(PacketSession& s, std::string_view packet, char* writable) {
       return owned;
     }
     const std::less<const char*> before;
-    const bool outside = before(record.data(), owned.data()) ||
-                         !before(record.data(), owned.data() + owned.size());
+    const bool outside =
+        before(record.data(), owned.data()) || !before(record.data(), owned.data() + owned.size());
     if (outside && in_packet.empty()) in_packet = record;
     return DecryptDataRecordInPlace(s, const_cast<char*>(record.data()), record.size(), key);
   };

@@ -231,8 +231,7 @@ Bytes Compose_CompressedRecord(PacketSession& s, std::string_view data) {
   return out;
 }
 
-void Compose_CompressedRecord(PacketSession& s, LayeredRecord& record, size_t front,
-                              size_t tail) {
+void Compose_CompressedRecord(PacketSession& s, LayeredRecord& record, size_t front, size_t tail) {
   Bytes z;
   if (!CompressForRecord(s, record.view(), z)) {
     record.Wrap(RecordHeader(pkt::kCompressed) + Field("None"));
@@ -359,7 +358,6 @@ bool ReadCompressedRecord(PacketSession& s, std::string_view record, Bytes& out,
   ShowMessage(s.ui, "EnDec_WrongCompressionAlgo", mb::kIconHand, algo);
   return false;
 }
-
 
 Bytes Decompose_CompressedRecord(PacketSession& s, std::string_view record) {
   Bytes out;

@@ -49,7 +49,7 @@ struct LayeredRecord {
   // Makes room for `extra` more bytes at the end.
   void Reserve(size_t extra);
   void Append(std::string_view bytes);
-  void AppendField(std::string_view content) ;
+  void AppendField(std::string_view content);
   // record = head + f(record): the header of a record whose last field is the record so far.
   void Wrap(std::string_view head);
   // The record alone in a buffer of its own.

@@ -239,8 +239,8 @@ OpenedText ReadArmoredText(PacketSession& s, std::string_view text) {
     std::string_view packet;
     if (!CheckHashRecord(s, p, packet) || packet.empty()) return out;
     // The dearmored bytes are ours: the packet is opened where it lies.
-    out.text = Decompose_EncryptionPacketInPlace(
-        s, p.data() + (packet.data() - p.data()), packet.size());
+    out.text =
+        Decompose_EncryptionPacketInPlace(s, p.data() + (packet.data() - p.data()), packet.size());
     out.shown = !out.text.empty();
     out.rich = out.text.rfind("{\\rtf", 0) == 0;
     return out;
