@@ -74,8 +74,8 @@ std::string DetectArmor(Ui& ui, std::string_view text, bool warn) {
   const char* found = nullptr;
   for (const char* k : kinds) {
     // Only a start before the best one so far can win: the rest of a long text is not searched.
-    const std::string_view where =
-        best == std::string_view::npos ? text
+    const std::string_view where = best == std::string_view::npos
+                                       ? text
                                        : text.substr(0, best + std::string_view(k).size() - 1);
     const size_t p = where.find(k);
     if (p != std::string_view::npos && (best == std::string_view::npos || p < best)) {
