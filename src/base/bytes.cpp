@@ -74,8 +74,12 @@ void WipeMemory(void* p, size_t n) {
 
 void Wipe(std::string& secret) {
   // Zero the whole capacity: earlier, longer contents may still sit behind the current end.
+  // Growing the string to its capacity writes zeros there, so only the bytes before the old end
+  // need wiping, and each byte is written once.
+  const size_t n = secret.size();
   secret.resize(secret.capacity());
-  WipeMemory(secret.data(), secret.size());
+  WipeMemory(secret.data(), n);
+  __asm__ __volatile__("" : : "r"(secret.data()) : "memory");
   secret.clear();
 }
 

@@ -2,6 +2,8 @@
 // and file_io_win32.cpp.
 #include "base/file_io.h"
 
+#include "base/bytes.h"
+
 #include <filesystem>
 #include <string>
 
@@ -79,6 +81,22 @@ int ReadFileStamp(const std::string& path, FileStamp& stamp) {
 int ReadWholeFile(FileOps& ops, const std::string& path, std::string& contents) {
   int err = ops.ReadAll(path, contents);
   if (err != fe::kOk) contents.clear();
+  return err;
+}
+
+int FileOps::AppendAll(const std::string& path, std::string& contents) {
+  std::string whole;
+  const int err = ReadAll(path, whole);
+  if (err == fe::kOk) contents.append(whole);
+  // The file may be a plaintext: the bounce copy goes the way of every secret.
+  Wipe(whole);
+  return err;
+}
+
+int AppendWholeFile(FileOps& ops, const std::string& path, std::string& contents) {
+  const size_t old = contents.size();
+  const int err = ops.AppendAll(path, contents);
+  if (err != fe::kOk) contents.resize(old);
   return err;
 }
 

@@ -38,6 +38,10 @@ class FileOps {
  public:
   virtual ~FileOps() = default;
   virtual int ReadAll(const std::string& path, std::string& contents) = 0;
+  // Appends the whole file to `contents`, which keeps its old bytes (and nothing more) on
+  // failure. The OS implementations read straight into the string, so a caller that reserved
+  // room gets the bytes without a copy; this default goes through ReadAll.
+  virtual int AppendAll(const std::string& path, std::string& contents);
   // Creates a new file; fails with kFileAlreadyExists when the name is taken.
   virtual int CreateExclusive(const std::string& path, FileHandle& handle) = 0;
   virtual int Write(FileHandle handle, std::string_view data) = 0;
@@ -58,6 +62,9 @@ int ReadWholeFile(FileOps& ops, const std::string& path, std::string& contents);
 inline int ReadWholeFile(const std::string& path, std::string& contents) {
   return ReadWholeFile(RealFileOps(), path, contents);
 }
+
+// Appends a whole file to `contents` (left as it was on failure).
+int AppendWholeFile(FileOps& ops, const std::string& path, std::string& contents);
 
 // Writes `data` as the whole new content of `path`. The data goes to a temporary file in the
 // same folder, is flushed, and the temporary file is renamed over `path`; on any failure the

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "base/bytes.h"
 #include "base/file_io.h"
 
 namespace lq {
@@ -70,6 +71,11 @@ class PosixFileOps : public FileOps {
  public:
   int ReadAll(const std::string& path, std::string& contents) override {
     contents.clear();
+    return AppendAll(path, contents);
+  }
+
+  int AppendAll(const std::string& path, std::string& contents) override {
+    const size_t old = contents.size();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return Error(path);
     struct stat st;
@@ -77,19 +83,30 @@ class PosixFileOps : public FileOps {
       ::close(fd);
       return fe::kPathFileAccessError;
     }
-    contents.reserve(static_cast<size_t>(st.st_size));
-    char buf[1 << 16];
+    // Straight into the string: a large attachment is never held twice. The end is found with
+    // a read into a small buffer, so a file that grows while it is read is read to its end
+    // without doubling the string for the usual file that does not.
+    size_t have = old;
+    contents.resize(old + static_cast<size_t>(st.st_size));
+    char probe[1 << 12];
     for (;;) {
-      ssize_t n = ::read(fd, buf, sizeof buf);
+      const bool full = have == contents.size();
+      ssize_t n = full ? ::read(fd, probe, sizeof probe)
+                       : ::read(fd, contents.data() + have, contents.size() - have);
       if (n < 0) {
         if (errno == EINTR) continue;
         int err = FromErrno(errno);
         ::close(fd);
+        WipeMemory(contents.data() + old, contents.size() - old);
+        contents.resize(old);
         return err;
       }
       if (n == 0) break;
-      contents.append(buf, static_cast<size_t>(n));
+      if (full) contents.append(probe, static_cast<size_t>(n));
+      have += static_cast<size_t>(n);
     }
+    WipeMemory(probe, sizeof probe);
+    contents.resize(have);
     ::close(fd);
     return fe::kOk;
   }

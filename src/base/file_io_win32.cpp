@@ -2,6 +2,9 @@
 // numbers; the replacing rename is MoveFileEx with replace and write-through.
 #include <windows.h>
 
+#include <algorithm>
+
+#include "base/bytes.h"
 #include "base/file_io.h"
 #include "base/winstr_win32.h"
 
@@ -60,6 +63,11 @@ class Win32FileOps : public FileOps {
  public:
   int ReadAll(const std::string& path, std::string& contents) override {
     contents.clear();
+    return AppendAll(path, contents);
+  }
+
+  int AppendAll(const std::string& path, std::string& contents) override {
+    const size_t old = contents.size();
     HANDLE h = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return LastError();
@@ -69,22 +77,35 @@ class Win32FileOps : public FileOps {
       CloseHandle(h);
       return err;
     }
-    if (static_cast<unsigned long long>(size.QuadPart) > contents.max_size()) {
+    if (static_cast<unsigned long long>(size.QuadPart) > contents.max_size() - old) {
       CloseHandle(h);
       return fe::kDeviceIoError;
     }
-    contents.reserve(static_cast<size_t>(size.QuadPart));
-    char buf[1 << 16];
+    // Straight into the string: a large attachment is never held twice. The end is found with
+    // a read into a small buffer, so a file that grows while it is read is read to its end
+    // without doubling the string for the usual file that does not.
+    constexpr size_t kChunk = size_t{1} << 24;
+    size_t have = old;
+    contents.resize(old + static_cast<size_t>(size.QuadPart));
+    char probe[1 << 12];
     for (;;) {
+      const bool full = have == contents.size();
       DWORD got = 0;
-      if (!ReadFile(h, buf, sizeof buf, &got, nullptr)) {
+      const DWORD want = static_cast<DWORD>(std::min(kChunk, contents.size() - have));
+      if (!ReadFile(h, full ? probe : contents.data() + have, full ? sizeof probe : want, &got,
+                    nullptr)) {
         int err = LastError();
         CloseHandle(h);
+        WipeMemory(contents.data() + old, contents.size() - old);
+        contents.resize(old);
         return err;
       }
       if (got == 0) break;
-      contents.append(buf, got);
+      if (full) contents.append(probe, got);
+      have += got;
     }
+    WipeMemory(probe, sizeof probe);
+    contents.resize(have);
     CloseHandle(h);
     return fe::kOk;
   }

@@ -2,7 +2,6 @@
 // decrypt / verify either form, over the same packet engine the desktop program uses.
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <sstream>
 
 #include "base/bytes.h"
@@ -182,25 +181,8 @@ int Decrypt(Context& ctx, const std::vector<std::string>& args) {
   OpenedText opened;
   std::string clear_text;
   if (IsPacketFile(data)) {
-    // The engine reads packet files by name; standard input goes through a private temporary
-    // file that is removed at once.
-    std::string path = source;
-    std::filesystem::path temp;
-    if (source == "-") {
-      std::random_device rd;
-      temp = std::filesystem::temp_directory_path() /
-             ("lq-" + std::to_string(rd()) + std::to_string(rd()) + ".lqe");
-      if (const int err = ReplaceWholeFile(ctx.kf.files, temp.string(), data); err != 0) {
-        ReportFileError(ctx.ui, err, temp.string());
-        return kExitFailed;
-      }
-      path = temp.string();
-    }
-    opened = Decompose_PacketFile(s, path);
-    if (!temp.empty()) {
-      std::error_code ec;
-      std::filesystem::remove(temp, ec);
-    }
+    // Opened where it was read: the content is given up to the engine.
+    opened = Decompose_PacketFileContent(s, source == "-" ? "standard input" : source, data);
     clear_text = opened.text;
   } else {
     const std::string kind = DetectArmor(ctx.ui, data, false);

@@ -177,6 +177,60 @@ Bytes AES_Decrypt_CBC(Ui& ui, std::string_view data, std::string_view key) {
   return out;
 }
 
+bool AES_Encrypt_CBC_InPlace(RandomContext& random, Ui& ui, Bytes& buffer, size_t offset,
+                             std::string_view key) {
+  const std::string_view plaintext = std::string_view(buffer).substr(offset);
+  PaddedTail tail(random, plaintext);
+  unsigned char chain[16];
+  for (auto& b : chain) b = static_cast<unsigned char>(RuntimeRandom(random, 0, 255));
+  Schedule ks;
+  if (!ExpandKey(key, ks)) {
+    KeyLengthBox(ui, "AES_Encrypt_CBC");
+    return false;
+  }
+  const size_t body = tail.PaddedLength();
+  const size_t total = offset + body + kAesBlockSize;
+  if (buffer.capacity() < total) {
+    // Growing in place would leave the plaintext behind in freed memory.
+    Bytes bigger;
+    bigger.reserve(total);
+    bigger.append(buffer);
+    Wipe(buffer);
+    buffer.swap(bigger);
+  }
+  buffer.resize(total);
+  unsigned char* p = Ptr(buffer) + offset;
+  std::memcpy(p + body, chain, kAesBlockSize);  // behind the padding: no plaintext there
+  const auto& engine = ActiveEngine();
+  engine.encrypt_cbc(ks, chain, p, p, tail.whole_blocks);
+  engine.encrypt_cbc(ks, chain, tail.block, p + 16 * tail.whole_blocks, 1);
+  return true;
+}
+
+size_t AES_Decrypt_CBC_InPlace(Ui& ui, char* data, size_t n, std::string_view key) {
+  if (n % kAesBlockSize != 0) {
+    PlainBox(ui,
+             "AES_Decrypt_CBC: Decryption error! CipherText length was not a multiple of "
+             "%BlockSize");
+    return 0;
+  }
+  Schedule ks;
+  if (!ExpandKey(key, ks)) {
+    KeyLengthBox(ui, "AES_Decrypt_CBC");
+    return 0;
+  }
+  if (n <= kAesBlockSize) return 0;
+  const size_t body = n - kAesBlockSize;
+  unsigned char* p = reinterpret_cast<unsigned char*>(data);
+  unsigned char chain[16];
+  std::memcpy(chain, p + body, kAesBlockSize);
+  ActiveEngine().decrypt_cbc(ks, chain, p, p, body / kAesBlockSize);
+  const size_t k = p[body - 1];
+  const size_t kept = k > body ? 0 : body - k;
+  WipeMemory(p + kept, n - kept);
+  return kept;
+}
+
 int AES_SelfTest(RandomContext& random, Ui& ui) {
   struct KeyVectors {
     const char* key;

@@ -47,6 +47,17 @@ Bytes AES_Encrypt_CBC(RandomContext& random, Ui& ui, std::string_view plaintext,
 // A wrong key of the right length is not detected: callers check their own check values.
 Bytes AES_Decrypt_CBC(Ui& ui, std::string_view data, std::string_view key);
 
+// The same two in place, for large packet layers that should not be held twice.
+// Encrypts buffer[offset..] and appends the padding and the IV: the result and the random bytes
+// drawn are those of AES_Encrypt_CBC with an empty IV. The buffer grows by at most 32 bytes; if it
+// must move, the old copy is wiped. False (box shown, buffer unchanged) for a wrong key length.
+bool AES_Encrypt_CBC_InPlace(RandomContext& random, Ui& ui, Bytes& buffer, size_t offset,
+                             std::string_view key);
+// Decrypts `data` (n bytes, IV last) where it lies and returns the plaintext length: the
+// plaintext is the first bytes of `data`, the rest (padding, IV) is wiped. Failures, messages and
+// empty results are those of AES_Decrypt_CBC (the length is then 0).
+size_t AES_Decrypt_CBC_InPlace(Ui& ui, char* data, size_t n, std::string_view key);
+
 // Known-answer check (FIPS-197 Appendix C, SP 800-38A ECB and CBC, every key size) through the
 // routines above. Sends "Checking AES-CBC-256 proper functioning: N errors in AES-CBC routines"
 // to the trace and returns N.

@@ -73,7 +73,11 @@ std::string DetectArmor(Ui& ui, std::string_view text, bool warn) {
   size_t best = std::string_view::npos;
   const char* found = nullptr;
   for (const char* k : kinds) {
-    const size_t p = text.find(k);
+    // Only a start before the best one so far can win: the rest of a long text is not searched.
+    const std::string_view where = best == std::string_view::npos
+                                       ? text
+                                       : text.substr(0, best + std::string_view(k).size() - 1);
+    const size_t p = where.find(k);
     if (p != std::string_view::npos && (best == std::string_view::npos || p < best)) {
       best = p;
       found = k;
@@ -88,7 +92,8 @@ std::string DetectArmor(Ui& ui, std::string_view text, bool warn) {
 
 Bytes DearmorBlock(Ui& ui, std::string_view text, std::string_view start, std::string_view end) {
   const size_t a = text.find(start);
-  if (a == std::string_view::npos || text.find(end) == std::string_view::npos) {
+  // The end marker usually closes the text: looked for from the back.
+  if (a == std::string_view::npos || text.rfind(end) == std::string_view::npos) {
     NoArmor(ui, text);
     return {};
   }

@@ -180,18 +180,45 @@ Bytes EncryptSessionKeyWithPublicKey(PacketSession& s, std::string_view record,
   return RecordHeader(pkt::kPublicKeyEntry) + Field(wrapped) + Field(key_id) + Field(verif);
 }
 
-Bytes Compose_EncryptionPacket(PacketSession& s, std::string_view text) {
+namespace {
+
+// The signed data block around the layered record (the embedded part), nothing detached.
+bool SignLayer(PacketSession& s, LayeredRecord& r, std::string_view key_id) {
+  s.LogLine("Composing signed datablock");
+  r.Wrap(Field(CurrentDateTimeRecord()));
+  Bytes rnd = RandomBits(s.random, 128);
+  Bytes check = rnd + SHA256_Hash(rnd).substr(0, 16);
+  const Bytes verif = PublicKey_Encrypt_PKCS1_V15(s.kf, check, key_id);
+  Drop(rnd);
+  Drop(check);
+  const Bytes sig = PublicKey_GenerateSignature_PKCS1_V15(s.kf, r.view(), key_id);
+  if (sig.empty() || verif.empty()) {
+    ShowMessage(s.ui, "EnDec_SigningKeyUnusable", mb::kIconHand, KeyNameOf(s, key_id));
+    s.LogLine("No packet was made: the signing key cannot sign");
+    return false;
+  }
+  r.Wrap(RecordHeader(pkt::kSignedDatablock));
+  r.AppendField(key_id);
+  r.AppendField(verif);
+  r.AppendField(sig);
+  return true;
+}
+
+}  // namespace
+
+bool Compose_EncryptionPacket(PacketSession& s, std::string_view text, LayeredRecord& packet) {
+  packet.Drop();
   s.ClearStatus();
   s.SetStatusColour("green");
-  if (!CheckEntropy(s.random, s.ui)) return {};
+  if (!CheckEntropy(s.random, s.ui)) return false;
   if (s.encrypt && s.Recipients().empty()) {
     ShowMessage(s.ui, "EnDec_NoRecipientsSelected", mb::kIconHand);
-    return {};
+    return false;
   }
   const Bytes signer = SigningKey(s.kf);
   if (s.sign && signer.empty()) {
     ShowMessage(s.ui, "EnDec_NoSigningKeySelected", mb::kIconExclamation);
-    return {};
+    return false;
   }
   s.StartProgress(8);
   s.StepProgress();
@@ -201,35 +228,27 @@ Bytes Compose_EncryptionPacket(PacketSession& s, std::string_view text) {
   if (!CheckForRequiredKeyTypes(s, recipients)) {
     Drop(session_key);
     s.EndProgress();
-    return {};
+    return false;
   }
   s.StepProgress();
   s.StepProgress();
-  Bytes p = Compose_PlainText_HMACrecord(s, text, session_key);
+  // Every layer is made in place in one buffer: room in front for the headers, room behind for
+  // padding, IV, session entries and a signature.
+  const size_t tail = 64 + recipients.size() * 1200 + (s.sign ? 2048 : 0);
+  Compose_PlainText_HMACrecord(s, text, session_key, packet, kLayerRoom, tail);
   s.StepProgress();
-  Bytes b;
-  if (s.sign) {
-    b = Compose_SignedDatablock(s, {}, p, signer);
-    Drop(p);
-    if (b.empty()) {
-      Drop(session_key);
-      s.EndProgress();
-      return {};
-    }
-  } else {
-    b.swap(p);
+  if (s.sign && !SignLayer(s, packet, signer)) {
+    packet.Drop();
+    Drop(session_key);
+    s.EndProgress();
+    return false;
   }
   s.StepProgress();
-  Bytes c = Compose_CompressedRecord(s, b);
-  Drop(b);
+  Compose_CompressedRecord(s, packet, kLayerRoom, tail);
   s.StepProgress();
-  Bytes e = Compose_EncryptedDataRecord(s, c, session_key);
-  Drop(c);
+  Compose_EncryptedDataRecord(s, packet, session_key);
   s.StepProgress();
-  Bytes packet = RecordHeader(pkt::kEncryptionPacket);
-  packet.reserve(e.size() + 16 + recipients.size() * 600);
-  AppendField(e, packet);
-  Release(e);
+  packet.Wrap(RecordHeader(pkt::kEncryptionPacket));
   for (const Bytes& id : recipients) {
     Bytes record;
     const char* type = ChosenKeyType(s, id, record);
@@ -245,15 +264,21 @@ Bytes Compose_EncryptionPacket(PacketSession& s, std::string_view text) {
       ShowMessage(s.ui, "EnDec_RecipientKeyUnusable", mb::kIconHand, KeyNameOf(s, id));
       s.LogLine("No packet was made: a recipient's key cannot be used");
       Drop(session_key);
-      Release(packet);
+      packet.Release();
       s.EndProgress();
-      return {};
+      return false;
     }
-    AppendField(entry, packet);
+    packet.AppendField(entry);
   }
   Drop(session_key);
   s.EndProgress();
-  return packet;
+  return true;
+}
+
+Bytes Compose_EncryptionPacket(PacketSession& s, std::string_view text) {
+  LayeredRecord packet;
+  if (!Compose_EncryptionPacket(s, text, packet)) return {};
+  return packet.Take();
 }
 
 Bytes FindKeyIDByVerificationRecord(PacketSession& s, std::string_view record) {
@@ -333,7 +358,14 @@ Bytes FindSessionKey(PacketSession& s, const std::vector<Bytes>& entries) {
   return {};
 }
 
-Bytes Decompose_EncryptionPacket(PacketSession& s, std::string_view packet) {
+namespace {
+
+bool OpenSignedDatablock(PacketSession& s, std::string_view detached, std::string_view record,
+                         std::string_view& embedded);
+
+// Opens a packet; with `writable` (the packet's own bytes, given up by the caller) its layers
+// are decrypted where they lie, else the first layer is copied out.
+Bytes OpenPacket(PacketSession& s, std::string_view packet, char* writable) {
   s.LogLine("Decomposing encryptionpacket");
   s.ClearStatus();
   s.SetStatusColour("green");
@@ -359,14 +391,31 @@ Bytes Decompose_EncryptionPacket(PacketSession& s, std::string_view packet) {
   // Only the HMAC layer releases contents. A packet whose layers end before it (a wrong or
   // forged session key decrypts to garbage) would otherwise fail without a word.
   bool reached_hmac = false, reported = false;
-  // The outer layer is read in place: the packet is the largest thing in memory already.
-  Bytes x;
+  // The layer at hand is a view: into the packet, or into `owned` once a layer had to be made
+  // anew (decompressed, or decrypted out of a packet we may not write). Stored data and the
+  // record inside a record are just narrower views.
+  Bytes owned;
+  bool x_writable = writable != nullptr;
+  std::string_view in_packet;  // the part of the packet that holds plaintext now
+  const auto decrypt = [&](std::string_view record) -> std::string_view {
+    if (!x_writable) {
+      Bytes next = Decompose_EncryptedDataRecord(s, record, key);
+      Drop(owned);
+      owned.swap(next);
+      x_writable = true;
+      return owned;
+    }
+    const std::less<const char*> before;
+    const bool outside =
+        before(record.data(), owned.data()) || !before(record.data(), owned.data() + owned.size());
+    if (outside && in_packet.empty()) in_packet = record;
+    return DecryptDataRecordInPlace(s, const_cast<char*>(record.data()), record.size(), key);
+  };
+  std::string_view x = data;
   if (data.substr(0, 3) == pkt::kEncryptedData) {
     s.StretchProgress();
-    x = Decompose_EncryptedDataRecord(s, data, key);
+    x = decrypt(data);
     reported = x.empty() && !HasFormat001(data);
-  } else {
-    x = Bytes(data);
   }
   int layers = 0;
   while (!x.empty()) {
@@ -374,20 +423,26 @@ Bytes Decompose_EncryptionPacket(PacketSession& s, std::string_view packet) {
       s.LogLine("  Packet has too many layers");
       ShowMessage(s.ui, "EnDec_TooManyLayers", mb::kIconHand, NumText(kMaxPacketLayers));
       reported = true;
-      Drop(x);
       break;
     }
     s.StretchProgress();
-    const std::string type = x.substr(0, 3);
-    Bytes next;
+    const std::string_view type = x.substr(0, 3);
+    std::string_view next;
     if (type == pkt::kEncryptedData) {
-      next = Decompose_EncryptedDataRecord(s, x, key);
+      next = decrypt(x);
       reported = next.empty() && !HasFormat001(x);
     } else if (type == pkt::kCompressed) {
-      next = Decompose_CompressedRecord(s, std::move(x));
+      Bytes out;
+      bool is_stored = false;
+      if (ReadCompressedRecord(s, x, out, next, is_stored) && !is_stored) {
+        Drop(owned);
+        owned.swap(out);
+        x_writable = true;
+        next = owned;
+      }
       reported = next.empty();
     } else if (type == pkt::kSignedDatablock) {
-      next = Decompose_SignedDatablock(s, {}, x);
+      OpenSignedDatablock(s, {}, x, next);
       reported = next.empty();
     } else if (type == pkt::kHmac) {
       reached_hmac = true;
@@ -396,9 +451,10 @@ Bytes Decompose_EncryptionPacket(PacketSession& s, std::string_view packet) {
     } else {
       reported = false;
     }
-    Drop(x);
-    x.swap(next);
+    x = next;
   }
+  Drop(owned);
+  if (!in_packet.empty()) WipeMemory(const_cast<char*>(in_packet.data()), in_packet.size());
   if (!reached_hmac && !reported) {
     s.LogLine("  Packet is damaged: its contents could not be reached");
     ShowMessage(s.ui, "Endec_HMACDoesNotMatch", mb::kIconHand);
@@ -406,6 +462,16 @@ Bytes Decompose_EncryptionPacket(PacketSession& s, std::string_view packet) {
   Drop(key);
   s.EndProgress();
   return text;
+}
+
+}  // namespace
+
+Bytes Decompose_EncryptionPacket(PacketSession& s, std::string_view packet) {
+  return OpenPacket(s, packet, nullptr);
+}
+
+Bytes Decompose_EncryptionPacketInPlace(PacketSession& s, char* packet, size_t n) {
+  return OpenPacket(s, std::string_view(packet, n), packet);
 }
 
 Bytes Compose_SignedDatablock(PacketSession& s, std::string_view detached,
@@ -442,15 +508,20 @@ Bytes Compose_SignedDatablock(PacketSession& s, std::string_view detached,
   return out;
 }
 
-Bytes Decompose_SignedDatablock(PacketSession& s, std::string_view detached,
-                                std::string_view record) {
+namespace {
+
+// Checks the signature of a signed data block and points `embedded` into it; false (message
+// shown) when no key to check it was found.
+bool OpenSignedDatablock(PacketSession& s, std::string_view detached, std::string_view record,
+                         std::string_view& embedded) {
+  embedded = {};
   s.LogLine("Decomposing signed datablock");
   if (!CheckRecordType(s.ui, record, pkt::kSignedDatablock) ||
       !CheckRecordFormat(s.ui, record, kRecordFormat001)) {
-    return {};
+    return false;
   }
   long pos = 7;
-  Bytes content = NextField(record, pos);
+  const std::string_view content = FieldView(record, pos);
   Bytes id = NextField(record, pos);
   const Bytes verif = NextField(record, pos);
   const Bytes sig = NextField(record, pos);
@@ -458,8 +529,7 @@ Bytes Decompose_SignedDatablock(PacketSession& s, std::string_view detached,
     id = FindKeyIDByVerificationRecord(s, verif);
     if (id.empty()) {
       ShowMessage(s.ui, "EnDec_SigningKeyID_Not_Found", mb::kIconHand);
-      Drop(content);
-      return {};
+      return false;
     }
   }
   std::string name;
@@ -471,14 +541,18 @@ Bytes Decompose_SignedDatablock(PacketSession& s, std::string_view detached,
   }
   long cpos = 1;
   const Bytes date_record = NextField(content, cpos);
-  Bytes embedded = NextField(content, cpos);
+  const std::string_view inner = FieldView(content, cpos);
   const std::string when = FormatDateTimeRecord(s.ui, date_record);
-  Bytes signed_data;
-  signed_data.reserve(content.size() + detached.size());
-  signed_data.append(content).append(detached);
-  Drop(content);
-  const bool ok = PublicKey_VerifySignature_PKCS1_V15(s.kf, signed_data, sig, id) == 1;
-  Drop(signed_data);
+  bool ok;
+  if (detached.empty()) {
+    ok = PublicKey_VerifySignature_PKCS1_V15(s.kf, content, sig, id) == 1;
+  } else {
+    Bytes signed_data;
+    signed_data.reserve(content.size() + detached.size());
+    signed_data.append(content).append(detached);
+    ok = PublicKey_VerifySignature_PKCS1_V15(s.kf, signed_data, sig, id) == 1;
+    Drop(signed_data);
+  }
   const std::string verdict =
       std::string(ok ? "Signature OK! Signed at: " : "Bad signature! Signed at: ") + when + " by " +
       name + ". ";
@@ -487,7 +561,16 @@ Bytes Decompose_SignedDatablock(PacketSession& s, std::string_view detached,
   if (!ok) ShowMessage(s.ui, "Endec_SignatureDoesNotMatch", mb::kIconHand);
   s.LogLine("-- " + verdict);
   s.AppendSummary(verdict);
-  return embedded;
+  embedded = inner;
+  return true;
+}
+
+}  // namespace
+
+Bytes Decompose_SignedDatablock(PacketSession& s, std::string_view detached,
+                                std::string_view record) {
+  std::string_view embedded;
+  return OpenSignedDatablock(s, detached, record, embedded) ? Bytes(embedded) : Bytes();
 }
 
 }  // namespace lq

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "packet/packet_records.h"
 #include "packet/packet_session.h"
 
 namespace lq {
@@ -34,10 +35,16 @@ Bytes EncryptSessionKeyWithPublicKey(PacketSession& s, std::string_view record,
 // The packet "111001" + f(EncryptedDataRecord) + one f(entry) per recipient, or empty (reason
 // shown).
 Bytes Compose_EncryptionPacket(PacketSession& s, std::string_view text);
+// The same built in a layered record, with kLayerRoom bytes in front for the caller's own
+// layers; false (and an empty record) when it was not made.
+bool Compose_EncryptionPacket(PacketSession& s, std::string_view text, LayeredRecord& packet);
 
 // Opens a packet: the message text, or empty. Files are saved into the store folder, verdicts
 // go to the status line and the summary.
 Bytes Decompose_EncryptionPacket(PacketSession& s, std::string_view packet);
+// The same for a packet the caller gives up: its layers are decrypted where they lie, so a large
+// packet is never held twice. The packet's bytes are overwritten and the plaintext in them wiped.
+Bytes Decompose_EncryptionPacketInPlace(PacketSession& s, char* packet, size_t n);
 
 // The 32-byte session key from the packet's entries: secret keys first, then public-key entries
 // by their KeyID, then a blind search with the verification records. Empty when none fits.

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/catalogue.h"
+#include "base/file_io.h"
 #include "base/records.h"
 #include "crypto/aes.h"
 #include "crypto/lz78.h"
@@ -39,6 +40,72 @@ Bytes Field(std::string_view content) {
 
 namespace {
 
+// Moves `b` into a buffer of `capacity` bytes with `room` more bytes in front, wiping the old.
+void MoveSecret(Bytes& b, size_t& begin, size_t room, size_t capacity) {
+  Bytes bigger;
+  bigger.reserve(capacity);
+  bigger.resize(room);
+  bigger.append(b);
+  Drop(b);
+  b.swap(bigger);
+  begin += room;
+}
+
+}  // namespace
+
+void LayeredRecord::Start(size_t front, size_t capacity) {
+  Drop();
+  buf.reserve(front + capacity);
+  buf.resize(front);
+  begin = front;
+}
+
+void LayeredRecord::Reserve(size_t extra) {
+  if (buf.capacity() - buf.size() >= extra) return;
+  MoveSecret(buf, begin, 0, std::max(buf.size() + extra, 2 * buf.capacity()));
+}
+
+void LayeredRecord::Append(std::string_view bytes) {
+  Reserve(bytes.size());
+  buf.append(bytes);
+}
+
+void LayeredRecord::AppendField(std::string_view content) {
+  Reserve(4 + content.size());
+  lq::AppendField(content, buf);
+}
+
+void LayeredRecord::Wrap(std::string_view head) {
+  const size_t n = head.size() + 4;
+  if (begin < n) MoveSecret(buf, begin, n + kLayerRoom, buf.size() + n + kLayerRoom + 64);
+  begin -= n;
+  std::memcpy(buf.data() + begin, head.data(), head.size());
+  StoreLe32(buf.data() + begin + head.size(), static_cast<uint32_t>(buf.size() - begin - n));
+}
+
+Bytes LayeredRecord::Take() {
+  if (begin > 0) {
+    const size_t n = size();
+    std::memmove(buf.data(), buf.data() + begin, n);
+    WipeMemory(buf.data() + n, begin);
+    buf.resize(n);
+    begin = 0;
+  }
+  return std::move(buf);
+}
+
+void LayeredRecord::Drop() {
+  lq::Drop(buf);
+  begin = 0;
+}
+
+void LayeredRecord::Release() {
+  lq::Release(buf);
+  begin = 0;
+}
+
+namespace {
+
 // The bare file name the system would show for a path.
 std::string BareName(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
@@ -62,22 +129,7 @@ Bytes Compose_TextMessageRecord(std::string_view text) {
   return RecordHeader(pkt::kTextMessage) + Field(text);
 }
 
-namespace {
-
-// Makes room for `extra` more bytes without leaving a copy of the secret contents behind in
-// memory that std::string growth would free unwiped.
-void GrowSecret(Bytes& b, size_t extra) {
-  if (b.capacity() - b.size() >= extra) return;
-  Bytes bigger;
-  bigger.reserve(std::max(b.size() + extra, 2 * b.capacity()));
-  bigger.append(b);
-  Drop(b);
-  b.swap(bigger);
-}
-
-}  // namespace
-
-bool AppendPlainTextFileRecord(PacketSession& s, const std::string& path, Bytes& list) {
+bool AppendPlainTextFileRecord(PacketSession& s, const std::string& path, LayeredRecord& list) {
   s.LogLine("Including file: " + path);
   if (!s.files.Exists(path)) {
     ShowMessage(s.ui, "Error_FileNotFound", mb::kIconHand, path);
@@ -86,23 +138,37 @@ bool AppendPlainTextFileRecord(PacketSession& s, const std::string& path, Bytes&
   }
   LocalTime written, created;
   if (!ReadFileTimes(path, written, created)) written = created = CurrentLocalTime();
-  Bytes contents;
-  if (const int err = ReadWholeFile(s.files, path, contents); err != fe::kOk) {
-    ReportFileError(s.ui, err, path);
-    return false;
-  }
-  // The record goes straight into the list, length first: the contents are copied once.
   Bytes head = RecordHeader(pkt::kPlainTextFile);
   AppendField(BareName(path), head);
   AppendField(MakeDateTimeRecord(written), head);
   AppendField(MakeDateTimeRecord(created), head);
-  const size_t record_size = head.size() + 4 + contents.size();
-  GrowSecret(list, 4 + record_size);
-  AppendLe32(list, static_cast<uint32_t>(record_size));
-  list.append(head);
-  AppendField(contents, list);
-  Drop(contents);
+  // The contents are read straight into their place in the list, the lengths filled in after.
+  FileStamp stamp;
+  if (ReadFileStamp(path, stamp) != fe::kOk) stamp.size = 0;
+  list.Reserve(8 + head.size() + static_cast<size_t>(stamp.size));
+  const size_t at = list.buf.size();
+  AppendLe32(list.buf, 0);
+  list.buf.append(head);
+  AppendLe32(list.buf, 0);
+  const size_t start = list.buf.size();
+  if (const int err = AppendWholeFile(s.files, path, list.buf); err != fe::kOk) {
+    WipeMemory(list.buf.data() + at, list.buf.size() - at);
+    list.buf.resize(at);
+    ReportFileError(s.ui, err, path);
+    return false;
+  }
+  const size_t n = list.buf.size() - start;
+  StoreLe32(list.buf.data() + start - 4, static_cast<uint32_t>(n));
+  StoreLe32(list.buf.data() + at, static_cast<uint32_t>(head.size() + 4 + n));
   return true;
+}
+
+bool AppendPlainTextFileRecord(PacketSession& s, const std::string& path, Bytes& list) {
+  LayeredRecord r;
+  r.buf.swap(list);
+  const bool ok = AppendPlainTextFileRecord(s, path, r);
+  list.swap(r.buf);
+  return ok;
 }
 
 Bytes Compose_PlainTextFileRecord(PacketSession& s, const std::string& path) {
@@ -130,34 +196,53 @@ Bytes Compose_HashRecord(PacketSession& s, std::string_view data) {
   return out;
 }
 
-Bytes Compose_CompressedRecord(PacketSession& s, std::string_view data) {
-  Bytes out = RecordHeader(pkt::kCompressed);
+namespace {
+
+// Compresses `data` into `z`; false when it is to be stored as "None" (compression switched off
+// or not paying), with the log line for either case.
+bool CompressForRecord(PacketSession& s, std::string_view data, Bytes& z) {
   if (s.never_compress) {
-    AppendField("None", out);
-    AppendField(data, out);
     s.LogLine("Data must not be compressed");
-    return out;
+    return false;
   }
-  Bytes z;
   // A stream longer than the data is not kept (one of equal length is), so the compressor may
   // give up as soon as it knows.
   const int rc = LZ78_Compress(data, z, data.size());
   if ((rc != kLz78Ok && rc != kLz78EmptyInput) || z.size() > data.size()) {
     Drop(z);
-    AppendField("None", out);
-    AppendField(data, out);
     s.LogLine("Data could not be compressed...");
-    return out;
+    return false;
   }
-  AppendField("LZ78", out);
-  AppendField(z, out);
   s.LogLine(SizeText(static_cast<double>(data.size())) + " compressed to " +
             SizeText(static_cast<double>(z.size())) + "," +
             (data.empty() ? std::string(" = 0.0%")
                           : " =" + Percent(static_cast<double>(z.size()) /
                                            static_cast<double>(data.size()))));
+  return true;
+}
+
+}  // namespace
+
+Bytes Compose_CompressedRecord(PacketSession& s, std::string_view data) {
+  Bytes out = RecordHeader(pkt::kCompressed);
+  Bytes z;
+  const bool compressed = CompressForRecord(s, data, z);
+  AppendField(compressed ? "LZ78" : "None", out);
+  AppendField(compressed ? std::string_view(z) : data, out);
   Drop(z);
   return out;
+}
+
+void Compose_CompressedRecord(PacketSession& s, LayeredRecord& record, size_t front, size_t tail) {
+  Bytes z;
+  if (!CompressForRecord(s, record.view(), z)) {
+    record.Wrap(RecordHeader(pkt::kCompressed) + Field("None"));
+    return;
+  }
+  record.Start(front, z.size() + tail);
+  record.buf.append(z);
+  Drop(z);
+  record.Wrap(RecordHeader(pkt::kCompressed) + Field("LZ78"));
 }
 
 Bytes Compose_EncryptedDataRecord(PacketSession& s, std::string_view data, std::string_view key) {
@@ -170,25 +255,41 @@ Bytes Compose_EncryptedDataRecord(PacketSession& s, std::string_view data, std::
   return out;
 }
 
-Bytes Compose_PlainText_HMACrecord(PacketSession& s, std::string_view text, std::string_view key) {
-  // The list is built behind room for the record's header and keyed digest, which are filled
-  // in at the end, so the plaintext is never copied into a second record.
-  constexpr size_t kPrefix = 6 + 4 + kSha256Size + 4;
-  Bytes out(kPrefix, '\0');
-  AppendField(CurrentDateTimeRecord(), out);
-  AppendField(Compose_TextMessageRecord(text), out);
+void Compose_EncryptedDataRecord(PacketSession& s, LayeredRecord& record, std::string_view key) {
+  s.LogLine("Encrypting data");
+  if (!AES_Encrypt_CBC_InPlace(s.random, s.ui, record.buf, record.begin, key)) {
+    // As the copying builder does: the record holds an empty ciphertext.
+    record.Drop();
+    record.Start(kLayerRoom, 0);
+  }
+  record.Wrap(RecordHeader(pkt::kEncryptedData));
+}
+
+void Compose_PlainText_HMACrecord(PacketSession& s, std::string_view text, std::string_view key,
+                                  LayeredRecord& out, size_t front, size_t tail) {
+  // Room for the whole list up front: the attachments then land in place without a move.
+  size_t estimate = 256 + text.size() + tail;
+  for (const std::string& path : s.attachments) {
+    FileStamp stamp;
+    if (ReadFileStamp(path, stamp) == fe::kOk) estimate += 256 + static_cast<size_t>(stamp.size);
+  }
+  // The HMAC header goes in front last; its digest covers the list.
+  out.Start(front + 6 + 4 + kSha256Size + 4, estimate);
+  out.AppendField(CurrentDateTimeRecord());
+  out.AppendField(Compose_TextMessageRecord(text));
   s.LogLine("Adding textmessage to packet");
   for (const std::string& path : s.attachments) {
     if (s.files.Exists(path)) AppendPlainTextFileRecord(s, path, out);
   }
-  const std::string_view list = std::string_view(out).substr(kPrefix);
-  const Bytes mac = HMAC_SHA256(key, list);
-  std::memcpy(out.data(), "109001", 6);
-  StoreLe32(out.data() + 6, static_cast<uint32_t>(kSha256Size));
-  std::memcpy(out.data() + 10, mac.data(), kSha256Size);
-  StoreLe32(out.data() + 10 + kSha256Size, static_cast<uint32_t>(list.size()));
+  const Bytes mac = HMAC_SHA256(key, out.view());
+  out.Wrap(RecordHeader(pkt::kHmac) + Field(mac));
   s.LogLine("Composing HMACrecord");
-  return out;
+}
+
+Bytes Compose_PlainText_HMACrecord(PacketSession& s, std::string_view text, std::string_view key) {
+  LayeredRecord out;
+  Compose_PlainText_HMACrecord(s, text, key, out, 0, 0);
+  return out.Take();
 }
 
 Bytes Decompose_EncryptedDataRecord(PacketSession& s, std::string_view record,
@@ -199,10 +300,17 @@ Bytes Decompose_EncryptedDataRecord(PacketSession& s, std::string_view record,
   return AES_Decrypt_CBC(s.ui, FieldView(record, pos), key);
 }
 
-namespace {
+std::string_view DecryptDataRecordInPlace(PacketSession& s, char* record, size_t n,
+                                          std::string_view key) {
+  s.LogLine("Decrypting data");
+  const std::string_view r(record, n);
+  if (!CheckHeader(s.ui, r, pkt::kEncryptedData)) return {};
+  long pos = 7;
+  const std::string_view c = FieldView(r, pos);
+  char* data = c.empty() ? record : record + (c.data() - r.data());
+  return std::string_view(data, AES_Decrypt_CBC_InPlace(s.ui, data, c.size(), key));
+}
 
-// Reads a compressed record: the stored bytes of "None" in `stored`, or the decompressed bytes
-// in `out`. False (message shown) on any failure.
 bool ReadCompressedRecord(PacketSession& s, std::string_view record, Bytes& out,
                           std::string_view& stored, bool& is_stored) {
   s.LogLine("Decompressing data");
@@ -253,8 +361,6 @@ bool ReadCompressedRecord(PacketSession& s, std::string_view record, Bytes& out,
   return false;
 }
 
-}  // namespace
-
 Bytes Decompose_CompressedRecord(PacketSession& s, std::string_view record) {
   Bytes out;
   std::string_view stored;
@@ -303,16 +409,25 @@ Bytes Decompose_HMACrecord(PacketSession& s, std::string_view key, std::string_v
   return CheckHMACrecord(s, key, record, data) ? Bytes(data) : Bytes();
 }
 
-Bytes Decompose_HashRecord(PacketSession& s, std::string_view record) {
+bool CheckHashRecord(PacketSession& s, std::string_view record, std::string_view& data) {
   s.LogLine("Decomposing hashrecord");
-  if (!CheckHeader(s.ui, record, pkt::kHash)) return {};
+  data = {};
+  if (!CheckHeader(s.ui, record, pkt::kHash)) return false;
   long pos = 7;
   const Bytes digest = NextField(record, pos);
-  const std::string_view data = FieldView(record, pos);
-  if (ConstantTimeEqual(SHA256_Hash(data), digest)) return Bytes(data);
+  const std::string_view d = FieldView(record, pos);
+  if (ConstantTimeEqual(SHA256_Hash(d), digest)) {
+    data = d;
+    return true;
+  }
   s.LogLine("  Hashvalue did NOT match!! Action aborted.");
   ShowMessage(s.ui, "Endec_HashDoesNotMatch", mb::kIconHand);
-  return {};
+  return false;
+}
+
+Bytes Decompose_HashRecord(PacketSession& s, std::string_view record) {
+  std::string_view data;
+  return CheckHashRecord(s, record, data) ? Bytes(data) : Bytes();
 }
 
 Bytes Decompose_TextMessageRecord(PacketSession& s, std::string_view record) {

@@ -2,7 +2,9 @@
 #include "packet/signature_packet.h"
 
 #include "base/catalogue.h"
+#include "base/file_io.h"
 #include "base/records.h"
+#include "crypto/sha256.h"
 #include "keys/key_records.h"
 #include "packet/armor.h"
 #include "packet/encryption_packet.h"
@@ -80,10 +82,21 @@ void Decompose_SignaturePacket(PacketSession& s, std::string_view packet, std::s
   }
 }
 
+namespace {
+
+// HashRecord around a layered record, in place.
+void WrapHashRecord(PacketSession& s, LayeredRecord& r) {
+  s.LogLine("Composing hashrecord");
+  r.Wrap(RecordHeader(pkt::kHash) + Field(SHA256_Hash(r.view())));
+}
+
+}  // namespace
+
 std::string Compose_PacketArmor(PacketSession& s, std::string_view text) {
-  const Bytes p = Compose_EncryptionPacket(s, text);
-  if (p.empty()) return {};
-  return Armor_Packet(s.ui, Compose_HashRecord(s, p));
+  LayeredRecord p;
+  if (!Compose_EncryptionPacket(s, text, p)) return {};
+  WrapHashRecord(s, p);
+  return Armor_Packet(s.ui, p.view());
 }
 
 std::string Compose_SignedTextArmor(PacketSession& s, std::string_view text) {
@@ -93,6 +106,51 @@ std::string Compose_SignedTextArmor(PacketSession& s, std::string_view text) {
   if (p.empty()) return {};
   return Armor_SignedText(s.ui, text, Compose_HashRecord(s, p));
 }
+
+namespace {
+
+// A packet file's content from the identification check on; the packet inside is opened where
+// it lies, so the content is overwritten.
+OpenedText OpenPacketFileContent(PacketSession& s, const std::string& path, Bytes& content) {
+  OpenedText out;
+  if (content.find(kPacketFileIdentification) == std::string::npos) {
+    ShowMessage(s.ui, "EnDec_WrongFileformat", mb::kIconHand, path);
+    s.LogLine("Not a Lockquill file!");
+    return out;
+  }
+  if (!CheckRecordType(s.ui, content, pkt::kPacketFile) ||
+      !CheckRecordFormat(s.ui, content, kRecordFormat001)) {
+    return out;
+  }
+  long pos = 7;
+  FieldView(content, pos);
+  const std::string_view h = FieldView(content, pos);
+  if (h.substr(0, 6) != "108001") {
+    ShowMessage(s.ui, "Endec_NoHashRecord", mb::kIconHand, "108001", h.substr(0, 6));
+    return out;
+  }
+  std::string_view inner;
+  if (!CheckHashRecord(s, h, inner) || inner.empty()) return out;
+  long ipos = 1;
+  const Bytes kind = NextField(inner, ipos);
+  const std::string_view packet = FieldView(inner, ipos);
+  if (kind == "Encrypted") {
+    char* at = content.data() + (packet.data() - content.data());
+    out.text = packet.empty() ? Decompose_EncryptionPacket(s, packet)
+                              : Decompose_EncryptionPacketInPlace(s, at, packet.size());
+    out.shown = !out.text.empty();
+    out.rich = true;
+  } else if (kind == "Signed") {
+    out.text = NextField(inner, ipos);
+    Decompose_SignaturePacket(s, packet, out.text);
+    out.shown = true;
+  } else {
+    s.ui.Trace("Unknown packet file kind: " + kind);
+  }
+  return out;
+}
+
+}  // namespace
 
 std::string FreeFileName(PacketSession& s, const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
@@ -107,22 +165,22 @@ std::string FreeFileName(PacketSession& s, const std::string& path) {
 
 int Compose_PacketFile(PacketSession& s, const std::string& path, std::string_view text,
                        bool encrypt) {
-  Bytes inner;
+  // The file's record is built around the packet in place: f(kind) + f(packet) [+ f(text)],
+  // its hash record, then the file record.
+  LayeredRecord record;
   if (encrypt) {
-    Bytes p = Compose_EncryptionPacket(s, text);
-    if (p.empty()) return 1;
-    AppendField("Encrypted", inner);
-    AppendField(p, inner);
+    if (!Compose_EncryptionPacket(s, text, record)) return 1;
+    record.Wrap(Field("Encrypted"));
   } else {
     Bytes p = Compose_SignaturePacket(s, text);
     if (p.empty()) return 1;
-    AppendField("Signed", inner);
-    AppendField(p, inner);
-    AppendField(text, inner);
+    record.Start(kLayerRoom, 0);
+    record.AppendField("Signed");
+    record.AppendField(p);
+    record.AppendField(text);
   }
-  Bytes record = RecordHeader(pkt::kPacketFile) + Field(kPacketFileIdentification);
-  AppendField(Compose_HashRecord(s, inner), record);
-  inner.clear();
+  WrapHashRecord(s, record);
+  record.Wrap(RecordHeader(pkt::kPacketFile) + Field(kPacketFileIdentification));
   std::string target = path;
   if (s.files.Exists(path)) {
     const std::string free_name = FreeFileName(s, path);
@@ -136,7 +194,7 @@ int Compose_PacketFile(PacketSession& s, const std::string& path, std::string_vi
     }
   }
   // A replaced file is swapped in only once the new one is completely written.
-  if (const int err = ReplaceWholeFile(s.files, target, record); err != fe::kOk) {
+  if (const int err = ReplaceWholeFile(s.files, target, record.view()); err != fe::kOk) {
     ReportFileError(s.ui, err, target);
     return 1;
   }
@@ -146,52 +204,23 @@ int Compose_PacketFile(PacketSession& s, const std::string& path, std::string_vi
 }
 
 OpenedText Decompose_PacketFile(PacketSession& s, const std::string& path) {
-  OpenedText out;
   s.LogLine("Decomposing file: " + path);
   if (!s.files.Exists(path)) {
     ShowMessage(s.ui, "Error_FileNotFound", mb::kIconHand, path);
     s.LogLine("File not found: " + path);
-    return out;
+    return {};
   }
   Bytes content;
   if (const int err = ReadWholeFile(s.files, path, content); err != fe::kOk) {
     ReportFileError(s.ui, err, path);
-    return out;
+    return {};
   }
-  if (content.find(kPacketFileIdentification) == std::string::npos) {
-    ShowMessage(s.ui, "EnDec_WrongFileformat", mb::kIconHand, path);
-    s.LogLine("Not a Lockquill file!");
-    return out;
-  }
-  if (!CheckRecordType(s.ui, content, pkt::kPacketFile) ||
-      !CheckRecordFormat(s.ui, content, kRecordFormat001)) {
-    return out;
-  }
-  long pos = 7;
-  NextField(content, pos);
-  const Bytes h = NextField(content, pos);
-  content.clear();
-  if (h.substr(0, 6) != "108001") {
-    ShowMessage(s.ui, "Endec_NoHashRecord", mb::kIconHand, "108001", h.substr(0, 6));
-    return out;
-  }
-  const Bytes inner = Decompose_HashRecord(s, h);
-  if (inner.empty()) return out;
-  long ipos = 1;
-  const Bytes kind = NextField(inner, ipos);
-  const Bytes packet = NextField(inner, ipos);
-  if (kind == "Encrypted") {
-    out.text = Decompose_EncryptionPacket(s, packet);
-    out.shown = !out.text.empty();
-    out.rich = true;
-  } else if (kind == "Signed") {
-    out.text = NextField(inner, ipos);
-    Decompose_SignaturePacket(s, packet, out.text);
-    out.shown = true;
-  } else {
-    s.ui.Trace("Unknown packet file kind: " + kind);
-  }
-  return out;
+  return OpenPacketFileContent(s, path, content);
+}
+
+OpenedText Decompose_PacketFileContent(PacketSession& s, const std::string& name, Bytes& content) {
+  s.LogLine("Decomposing file: " + name);
+  return OpenPacketFileContent(s, name, content);
 }
 
 OpenedText ReadArmoredText(PacketSession& s, std::string_view text) {
@@ -202,14 +231,16 @@ OpenedText ReadArmoredText(PacketSession& s, std::string_view text) {
     return out;
   }
   if (kind == kPacketStart) {
-    const Bytes p = Dearmor_Packet(s.ui, text);
+    Bytes p = Dearmor_Packet(s.ui, text);
     if (p.substr(0, 6) != "108001") {
       ShowMessage(s.ui, "Endec_NoHashRecord", mb::kIconHand, "108001", p.substr(0, 6));
       return out;
     }
-    const Bytes packet = Decompose_HashRecord(s, p);
-    if (packet.empty()) return out;
-    out.text = Decompose_EncryptionPacket(s, packet);
+    std::string_view packet;
+    if (!CheckHashRecord(s, p, packet) || packet.empty()) return out;
+    // The dearmored bytes are ours: the packet is opened where it lies.
+    out.text =
+        Decompose_EncryptionPacketInPlace(s, p.data() + (packet.data() - p.data()), packet.size());
     out.shown = !out.text.empty();
     out.rich = out.text.rfind("{\\rtf", 0) == 0;
     return out;

@@ -41,6 +41,9 @@ struct OpenedText {
   Bytes text;
 };
 OpenedText Decompose_PacketFile(PacketSession& s, const std::string& path);
+// The same for the content of a packet file already read (`name` for the log); the content is
+// given up: the packet is opened where it lies.
+OpenedText Decompose_PacketFileContent(PacketSession& s, const std::string& name, Bytes& content);
 // Reads an armored text: a packet armor is opened, a signed text verified, key armor refused.
 OpenedText ReadArmoredText(PacketSession& s, std::string_view text);
 

@@ -30,6 +30,22 @@ TEST(FileIo, ReplaceThenReadRoundTripsAnyBytes) {
   EXPECT_EQ(dir.Count(), 1u);  // no temporary file left behind
 }
 
+TEST(FileIo, AppendKeepsWhatWasThereAndFailsWithoutATrace) {
+  TempDir dir;
+  const std::string path = dir.File("tail.bin");
+  std::string data(70000, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 31);
+  ASSERT_EQ(ReplaceWholeFile(path, data), fe::kOk);
+  std::string list = "head";
+  list.reserve(4 + data.size());
+  const char* at = list.data();
+  ASSERT_EQ(AppendWholeFile(RealFileOps(), path, list), fe::kOk);
+  EXPECT_EQ(list, "head" + data);
+  EXPECT_EQ(list.data(), at);  // read into the room the caller made
+  EXPECT_EQ(AppendWholeFile(RealFileOps(), dir.File("none"), list), fe::kFileNotFound);
+  EXPECT_EQ(list, "head" + data);
+}
+
 TEST(FileIo, MissingFileAndMissingFolderAreTold) {
   TempDir dir;
   std::string contents = "stale";

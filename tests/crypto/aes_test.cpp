@@ -200,6 +200,36 @@ TEST_F(AesTest, PaddingAndIvComeFromTheRuntimeGeneratorInOrder) {
   EXPECT_EQ(source.draws, 0);
 }
 
+TEST_F(AesTest, InPlaceMatchesTheCopyingRoutinesAtEveryLength) {
+  const std::string key(32, 'k');
+  for (size_t n : {0, 1, 15, 16, 17, 31, 32, 100}) {
+    std::string plain;
+    for (size_t i = 0; i < n; ++i) plain.push_back(static_cast<char>(i * 13 + 1));
+    // Same draws in the same order: equal scripts give equal bytes.
+    ScriptedSource sa, sb;
+    for (uint32_t i = 0; i < 32; ++i) sa.values.push_back(i * 37 % 256);
+    sb.values = sa.values;
+    RandomContext a(sa), b(sb);
+    const std::string copied = AES_Encrypt_CBC(a, ui, plain, key, "");
+    std::string buffer = "head" + plain;
+    ASSERT_TRUE(AES_Encrypt_CBC_InPlace(b, ui, buffer, 4, key));
+    EXPECT_EQ(buffer, "head" + copied) << n;
+    EXPECT_EQ(sa.draws, sb.draws);
+    const size_t kept = AES_Decrypt_CBC_InPlace(ui, buffer.data() + 4, buffer.size() - 4, key);
+    EXPECT_EQ(buffer.substr(4, kept), plain) << n;
+    EXPECT_EQ(buffer.substr(4 + kept), std::string(buffer.size() - 4 - kept, '\0'));
+  }
+  // Failures as the copying routines report them, with an empty result.
+  std::string odd(20, 'x');
+  EXPECT_EQ(AES_Decrypt_CBC_InPlace(ui, odd.data(), odd.size(), key), 0u);
+  EXPECT_EQ(odd, std::string(20, 'x'));
+  std::string buffer = "abc";
+  EXPECT_FALSE(AES_Encrypt_CBC_InPlace(random, ui, buffer, 0, "short"));
+  EXPECT_EQ(buffer, "abc");
+  ASSERT_EQ(ui.boxes.size(), 2u);
+  EXPECT_NE(ui.boxes[1].text.find("Passwordlength"), std::string::npos);
+}
+
 TEST_F(AesTest, LengthEdgeCases) {
   const std::string key(16, '\x01');
   // Empty plaintext: one padding block plus the IV.

@@ -155,6 +155,39 @@ TEST_F(SignaturePacket, PacketFilesEncryptedAndSignedUnderAnyExtension) {
   EXPECT_TRUE(s.ui.boxes.empty());
 }
 
+TEST_F(SignaturePacket, LargeAttachmentsRoundTripThroughFileArmorAndContent) {
+  // Random data is stored, text-like data compressed: both ways of the compressed layer.
+  std::string random_part(3 << 20, '\0'), text_part;
+  uint32_t x = 7;
+  for (char& c : random_part) c = static_cast<char>((x = x * 1664525 + 1013904223) >> 24);
+  while (text_part.size() < (1 << 20)) text_part += "a fairly repetitive line of mail\r\n";
+  ps->attachments = {Input("random.bin", random_part), Input("text.txt", text_part)};
+  ps->sign = true;
+  const std::string file = out.File("big.lqe");
+  ASSERT_EQ(Compose_PacketFile(*ps, file, "big one", true), 0);
+  Bytes content = ReadFile(file);
+  OpenedText t = Decompose_PacketFileContent(*ps, file, content);
+  EXPECT_EQ(t.text, "big one");
+  EXPECT_EQ(ReadFile(Stored("random.bin")), random_part);
+  EXPECT_EQ(ReadFile(Stored("text.txt")), text_part);
+  EXPECT_EQ(ps->Status().find("Signature OK!"), 0u);
+  // Opened where it lay: no plaintext is left in the content it was given.
+  EXPECT_EQ(content.find(random_part.substr(1000, 64)), std::string::npos);
+  EXPECT_EQ(content.find("a fairly repetitive"), std::string::npos);
+  // The same packet read as a file by name and as armor gives the same.
+  std::filesystem::remove_all(out.Path() + "/store");
+  std::filesystem::create_directories(out.Path() + "/store");
+  EXPECT_EQ(Decompose_PacketFile(*ps, file).text, "big one");
+  EXPECT_EQ(ReadFile(Stored("random.bin")), random_part);
+  ClearOverwriteAnswer(*ps);
+  ps->sign = false;
+  const std::string armor = Compose_PacketArmor(*ps, "as armor");
+  std::filesystem::remove_all(out.Path() + "/store");
+  std::filesystem::create_directories(out.Path() + "/store");
+  EXPECT_EQ(ReadArmoredText(*ps, armor).text, "as armor");
+  EXPECT_EQ(ReadFile(Stored("text.txt")), text_part);
+}
+
 TEST_F(SignaturePacket, ExistingPacketFileAnswers) {
   const std::string path = out.File("m.lqe");
   WriteFile(path, "old");
