@@ -368,6 +368,22 @@ bool AnswerSaveDialog(const std::string& path) {
   return false;
 }
 
+// Ends this test program as soon as gtest has printed its summary. Under Wine the program
+// sometimes faulted while it tore itself down after the last test (with lqdesk's forms and the
+// toolkit library unloading), and the crash dialog then held the test run until its time ran
+// out although every result had been printed.
+class ExitWhenDone : public ::testing::EmptyTestEventListener {
+  void OnTestProgramEnd(const ::testing::UnitTest& unit) override {
+    fflush(stdout);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), unit.Passed() ? 0 : 1);
+  }
+};
+const bool g_exit_when_done = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new ExitWhenDone);
+  return true;
+}();
+
 // The program lqdesk builds in the first test, for the ones that run it.
 std::string g_lqdesk_program;
 std::string g_work;
