@@ -83,6 +83,12 @@ int StoreNewKeyPairs(Keyfile& kf, std::string_view key_id, const KeyPairRequest&
       return kKeyPairsFailed;
     }
   }
+  // A cancel that came while the last candidate was being tested still stops the calculation:
+  // the user who pressed Cancel finds no new key pair.
+  if (request.cancelled && request.cancelled()) {
+    for (RsaKeyPair& pair : pairs) WipeKeyPair(pair);
+    return kKeyPairsCancelled;
+  }
   UserId user;
   const bool still_there = kf.open && ReadUserId(kf, key_id, user, false);
   if (still_there) {
