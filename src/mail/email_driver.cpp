@@ -68,21 +68,6 @@ std::string_view Part(std::string_view s, char sep, size_t n) {
 
 std::string FirstWord(std::string_view line) { return Upper(Part(line, ' ', 1)); }
 
-std::vector<std::string> SplitAt(std::string_view s, std::string_view separator) {
-  std::vector<std::string> parts;
-  if (separator.empty()) {
-    parts.emplace_back(s);
-    return parts;
-  }
-  for (;;) {
-    const size_t at = s.find(separator);
-    parts.emplace_back(s.substr(0, at));
-    if (at == std::string_view::npos) break;
-    s.remove_prefix(at + separator.size());
-  }
-  return parts;
-}
-
 // The runtime's lenient number: leading blanks, an optional sign, digits.
 long long LeadingNumber(std::string_view s) {
   size_t pos = 0;

@@ -9,14 +9,6 @@
 
 namespace lq {
 
-namespace {
-
-std::string_view TrimSpaces(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-
 std::vector<std::string> SplitAt(std::string_view s, std::string_view separator) {
   std::vector<std::string> parts;
   if (separator.empty()) {
@@ -30,6 +22,14 @@ std::vector<std::string> SplitAt(std::string_view s, std::string_view separator)
     s.remove_prefix(at + separator.size());
   }
   return parts;
+}
+
+namespace {
+
+std::string_view TrimSpaces(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
 }
 
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to) {

@@ -24,6 +24,10 @@
 
 namespace lq {
 
+// The parts of `s` between occurrences of `separator` (all of `s` when it is empty); empty parts
+// are kept, so "a;;b" gives three.
+std::vector<std::string> SplitAt(std::string_view s, std::string_view separator);
+
 inline constexpr char kMapiLibrary[] = "mapi32.dll";
 
 // Simple MAPI's constants.
