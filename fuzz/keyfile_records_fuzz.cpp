@@ -14,8 +14,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lq::fuzz::Engine& e = lq::fuzz::TheEngine();
   static const std::vector<lq::Bytes> kTable = e.kf.table;
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
   std::vector<lq::Bytes> plain;
-  if (!lq::ReadKeyfileRecords(std::string_view(reinterpret_cast<const char*>(data), size), plain))
+  if (!lq::ReadKeyfileRecords(input, plain))
     return 0;
   std::vector<lq::Bytes> table = kTable;
   for (const lq::Bytes& r : plain) {
@@ -35,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lq::PublicKeyExpired(e.kf, k.key_id);
     lq::SecretKeyExpired(e.kf, k.key_id);
     lq::Fingerprint(e.kf, k.key_id);
+    // The private operations cost milliseconds each; only a key the input's records name can
+    // have halves other than the golden ones, so only such a key is worth them.
+    if (input.find(k.key_id) == std::string_view::npos) continue;
     const lq::Bytes c = lq::PublicKey_Encrypt_PKCS1_V15(e.kf, std::string(32, 'k'), k.key_id);
     lq::PublicKey_Decrypt(e.kf, c, k.key_id);
     lq::PublicKey_GenerateSignature_PKCS1_V15(e.kf, "x", k.key_id);
