@@ -180,31 +180,44 @@ Bytes EncryptSessionKeyWithPublicKey(PacketSession& s, std::string_view record,
   return RecordHeader(pkt::kPublicKeyEntry) + Field(wrapped) + Field(key_id) + Field(verif);
 }
 
-namespace {
-
-// The signed data block around the layered record (the embedded part), nothing detached.
-bool SignLayer(PacketSession& s, LayeredRecord& r, std::string_view key_id) {
+bool Compose_SignedDatablock(PacketSession& s, LayeredRecord& r, std::string_view key_id,
+                             std::string_view detached) {
   s.LogLine("Composing signed datablock");
   r.Wrap(Field(CurrentDateTimeRecord()));
-  Bytes rnd = RandomBits(s.random, 128);
-  Bytes check = rnd + SHA256_Hash(rnd).substr(0, 16);
-  const Bytes verif = PublicKey_Encrypt_PKCS1_V15(s.kf, check, key_id);
-  Drop(rnd);
-  Drop(check);
-  const Bytes sig = PublicKey_GenerateSignature_PKCS1_V15(s.kf, r.view(), key_id);
+  // The verification record: 128 random bits and the first half of their digest, sealed for
+  // the signer, let a receiver without the KeyID find the key by trial.
+  SecretBytes check;
+  check.str().reserve(32);
+  {
+    const SecretBytes rnd(RandomBits(s.random, 128));
+    const SecretBytes digest(SHA256_Hash(rnd.view()));
+    check.str().append(rnd.view()).append(digest.view().substr(0, 16));
+  }
+  const Bytes verif = PublicKey_Encrypt_PKCS1_V15(s.kf, check.str(), key_id);
+  check.Clear();
+  Bytes sig;
+  if (detached.empty()) {
+    sig = PublicKey_GenerateSignature_PKCS1_V15(s.kf, r.view(), key_id);
+  } else {
+    SecretBytes signed_data;
+    signed_data.str().reserve(r.size() + detached.size());
+    signed_data.str().append(r.view()).append(detached);
+    sig = PublicKey_GenerateSignature_PKCS1_V15(s.kf, signed_data.str(), key_id);
+  }
   if (sig.empty() || verif.empty()) {
+    // Without its private record (or its public one) the key cannot sign: an empty signature
+    // would go out as a packet that no receiver can verify.
     ShowMessage(s.ui, "EnDec_SigningKeyUnusable", mb::kIconHand, KeyNameOf(s, key_id));
     s.LogLine("No packet was made: the signing key cannot sign");
     return false;
   }
   r.Wrap(RecordHeader(pkt::kSignedDatablock));
+  r.Reserve(12 + key_id.size() + verif.size() + sig.size());
   r.AppendField(key_id);
   r.AppendField(verif);
   r.AppendField(sig);
   return true;
 }
-
-}  // namespace
 
 bool Compose_EncryptionPacket(PacketSession& s, std::string_view text, LayeredRecord& packet) {
   packet.Drop();
@@ -237,7 +250,7 @@ bool Compose_EncryptionPacket(PacketSession& s, std::string_view text, LayeredRe
   const size_t tail = 64 + recipients.size() * 1200 + (s.sign ? 2048 : 0);
   Compose_PlainText_HMACrecord(s, text, session_key, packet, kLayerRoom, tail);
   s.StepProgress();
-  if (s.sign && !SignLayer(s, packet, signer)) {
+  if (s.sign && !Compose_SignedDatablock(s, packet, signer)) {
     packet.Drop();
     Drop(session_key);
     s.EndProgress();
@@ -360,9 +373,6 @@ Bytes FindSessionKey(PacketSession& s, const std::vector<Bytes>& entries) {
 
 namespace {
 
-bool OpenSignedDatablock(PacketSession& s, std::string_view detached, std::string_view record,
-                         std::string_view& embedded);
-
 // Opens a packet; with `writable` (the packet's own bytes, given up by the caller) its layers
 // are decrypted where they lie, else the first layer is copied out.
 Bytes OpenPacket(PacketSession& s, std::string_view packet, char* writable) {
@@ -476,42 +486,16 @@ Bytes Decompose_EncryptionPacketInPlace(PacketSession& s, char* packet, size_t n
 
 Bytes Compose_SignedDatablock(PacketSession& s, std::string_view detached,
                               std::string_view embedded, std::string_view key_id) {
-  s.LogLine("Composing signed datablock");
-  Bytes content;
-  content.reserve(embedded.size() + 100);
-  AppendField(CurrentDateTimeRecord(), content);
-  AppendField(embedded, content);
-  Bytes r = RandomBits(s.random, 128);
-  Bytes check = r + SHA256_Hash(r).substr(0, 16);
-  const Bytes verif = PublicKey_Encrypt_PKCS1_V15(s.kf, check, key_id);
-  Drop(r);
-  Drop(check);
-  Bytes signed_data = content;
-  signed_data.append(detached);
-  const Bytes sig = PublicKey_GenerateSignature_PKCS1_V15(s.kf, signed_data, key_id);
-  Drop(signed_data);
-  if (sig.empty() || verif.empty()) {
-    // Without its private record (or its public one) the key cannot sign: an empty signature
-    // would go out as a packet that no receiver can verify.
-    ShowMessage(s.ui, "EnDec_SigningKeyUnusable", mb::kIconHand, KeyNameOf(s, key_id));
-    s.LogLine("No packet was made: the signing key cannot sign");
-    Drop(content);
+  LayeredRecord r;
+  r.Start(kLayerRoom, embedded.size() + 4200);
+  r.Append(embedded);
+  if (!Compose_SignedDatablock(s, r, key_id, detached)) {
+    r.Drop();
     return {};
   }
-  Bytes out = RecordHeader(pkt::kSignedDatablock);
-  out.reserve(content.size() + 2000);
-  AppendField(content, out);
-  Drop(content);
-  AppendField(key_id, out);
-  AppendField(verif, out);
-  AppendField(sig, out);
-  return out;
+  return r.Take();
 }
 
-namespace {
-
-// Checks the signature of a signed data block and points `embedded` into it; false (message
-// shown) when no key to check it was found.
 bool OpenSignedDatablock(PacketSession& s, std::string_view detached, std::string_view record,
                          std::string_view& embedded) {
   embedded = {};
@@ -564,8 +548,6 @@ bool OpenSignedDatablock(PacketSession& s, std::string_view detached, std::strin
   embedded = inner;
   return true;
 }
-
-}  // namespace
 
 Bytes Decompose_SignedDatablock(PacketSession& s, std::string_view detached,
                                 std::string_view record) {

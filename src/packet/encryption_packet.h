@@ -54,6 +54,15 @@ Bytes FindSessionKey(PacketSession& s, const std::vector<Bytes>& entries);
 // content || detached).
 Bytes Compose_SignedDatablock(PacketSession& s, std::string_view detached,
                               std::string_view embedded, std::string_view key_id);
+// The same around a layered record that holds the embedded part, in place: false (message
+// shown, the record left half-wrapped for the caller to drop) when the key cannot sign.
+bool Compose_SignedDatablock(PacketSession& s, LayeredRecord& r, std::string_view key_id,
+                             std::string_view detached = {});
+// Checks the signature of a signed data block, reports the verdict and points `embedded` into
+// the record (also after a bad signature); false (message shown) when no key to check it was
+// found.
+bool OpenSignedDatablock(PacketSession& s, std::string_view detached, std::string_view record,
+                         std::string_view& embedded);
 // Checks the signature and reports the verdict; returns the embedded part (also after a bad
 // signature), or empty when no key to check it was found.
 Bytes Decompose_SignedDatablock(PacketSession& s, std::string_view detached,

@@ -33,6 +33,16 @@ void NormalizeSignedText(std::string& text) {
   text = out.substr(start, end - start);
 }
 
+namespace {
+
+// HashRecord around a layered record, in place.
+void WrapHashRecord(PacketSession& s, LayeredRecord& r) {
+  s.LogLine("Composing hashrecord");
+  r.Wrap(RecordHeader(pkt::kHash) + Field(SHA256_Hash(r.view())));
+}
+
+}  // namespace
+
 Bytes Compose_SignaturePacket(PacketSession& s, std::string_view text) {
   s.ClearStatus();
   s.SetStatusColour("green");
@@ -43,19 +53,27 @@ Bytes Compose_SignaturePacket(PacketSession& s, std::string_view text) {
     ShowMessage(s.ui, "EnDec_NoSigningKeySelected", mb::kIconExclamation);
     return {};
   }
-  Bytes list;
+  // The file list, its hash record and the signed data block are built in one buffer, so the
+  // files' contents are never left behind in freed memory, whichever way this ends.
+  size_t estimate = 8192;  // the digest, the verification record and the signature
   for (const std::string& path : s.attachments) {
-    if (s.files.Exists(path)) AppendPlainTextFileRecord(s, path, list);
+    FileStamp stamp;
+    if (ReadFileStamp(path, stamp) == fe::kOk) estimate += 256 + static_cast<size_t>(stamp.size);
   }
-  Bytes e = Compose_HashRecord(s, list);
-  Drop(list);
-  Bytes b = Compose_SignedDatablock(s, text, e, signer);
-  Drop(e);
-  if (b.empty()) return {};
-  Bytes z = Compose_CompressedRecord(s, b);
-  Drop(b);
+  LayeredRecord r;
+  r.Start(kLayerRoom, estimate);
+  for (const std::string& path : s.attachments) {
+    if (s.files.Exists(path)) AppendPlainTextFileRecord(s, path, r);
+  }
+  WrapHashRecord(s, r);
+  if (!Compose_SignedDatablock(s, r, signer, text)) {
+    r.Drop();
+    return {};
+  }
+  Compose_CompressedRecord(s, r, kLayerRoom, 0);
+  r.Wrap(RecordHeader(pkt::kSignaturePacket));
   s.LogLine("Finished succesfully");
-  return RecordHeader(pkt::kSignaturePacket) + Field(z);
+  return r.Take();
 }
 
 void Decompose_SignaturePacket(PacketSession& s, std::string_view packet, std::string_view text) {
@@ -70,27 +88,19 @@ void Decompose_SignaturePacket(PacketSession& s, std::string_view packet, std::s
   }
   if (!CheckRecordFormat(s.ui, packet, kRecordFormat001)) return;
   long pos = 7;
-  Bytes x = Decompose_CompressedRecord(s, NextField(packet, pos));
+  // The decompressed stages hold the signed files' contents: they wipe themselves on every way
+  // out, and the files are read as views into them.
+  const SecretBytes x(Decompose_CompressedRecord(s, FieldView(packet, pos)));
   if (x.empty()) return;
-  x = Decompose_SignedDatablock(s, text, x);
-  if (x.substr(0, 3) != pkt::kHash) return;
-  const Bytes files = Decompose_HashRecord(s, x);
+  std::string_view embedded;
+  if (!OpenSignedDatablock(s, text, x.view(), embedded)) return;
+  if (embedded.substr(0, 3) != pkt::kHash) return;
+  const SecretBytes files(Decompose_HashRecord(s, embedded));
   for (long fpos = 1; !files.empty() && fpos >= 0;) {
-    Bytes file = NextField(files, fpos);
+    const std::string_view file = FieldView(files.view(), fpos);
     if (!file.empty()) Decompose_PlainTextFileRecord(s, file);
-    Drop(file);
   }
 }
-
-namespace {
-
-// HashRecord around a layered record, in place.
-void WrapHashRecord(PacketSession& s, LayeredRecord& r) {
-  s.LogLine("Composing hashrecord");
-  r.Wrap(RecordHeader(pkt::kHash) + Field(SHA256_Hash(r.view())));
-}
-
-}  // namespace
 
 std::string Compose_PacketArmor(PacketSession& s, std::string_view text) {
   LayeredRecord p;
