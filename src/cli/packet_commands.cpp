@@ -114,8 +114,17 @@ int Compose(Context& ctx, const std::string& command, const std::vector<std::str
     int status = kExitOk;
     if (!output.empty()) {
       if (Compose_PacketFile(s, output, text, encrypt) != 0) status = kExitFailed;
+    } else if (encrypt) {
+      // The armor of a large packet goes out as it is made, a piece at a time.
+      const bool made = Compose_PacketArmor(
+          s, text, [&ctx](std::string_view piece) { WriteStdout(ctx, piece); });
+      if (made) {
+        WriteStdout(ctx, "\r\n");
+      } else {
+        status = kExitFailed;
+      }
     } else {
-      std::string armor = encrypt ? Compose_PacketArmor(s, text) : Compose_SignedTextArmor(s, text);
+      std::string armor = Compose_SignedTextArmor(s, text);
       if (armor.empty()) {
         status = kExitFailed;
       } else {

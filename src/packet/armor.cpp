@@ -55,6 +55,29 @@ std::string ArmorText(std::string_view start, std::string_view end, std::string_
   return out;
 }
 
+void WriteArmorText(std::string_view start, std::string_view end, std::string_view payload,
+                    const ArmorSink& sink) {
+  // Pieces of whole lines: each piece's text then ends where a line of the whole text ends, so
+  // the pieces encoded alone join to the encoding of all of it.
+  constexpr size_t kPiece = 3 * kBase64GroupsPerLine * 23302;  // about 1 MiB of payload
+  std::string text;
+  text.reserve(static_cast<size_t>(Base64EncodedLength(kPiece, kBase64GroupsPerLine)));
+  std::string line(start);
+  line.append("\r\n");
+  sink(line);
+  for (size_t at = 0; at < payload.size(); at += kPiece) {
+    Base64_Encode(payload.substr(at, kPiece), kBase64GroupsPerLine, text);
+    sink(text);
+  }
+  line.assign("\r\n").append(end);
+  sink(line);
+}
+
+void WriteArmor_Packet(Ui& ui, std::string_view payload, const ArmorSink& sink) {
+  ui.LogLine("Composing ascii armor message");
+  WriteArmorText(kPacketStart, kPacketEnd, payload, sink);
+}
+
 std::string Armor_Packet(Ui& ui, std::string_view payload) {
   ui.LogLine("Composing ascii armor message");
   return ArmorText(kPacketStart, kPacketEnd, payload);

@@ -2,6 +2,7 @@
 // and the clipboard. Readers find armor anywhere in a text, also quoted with "> " prefixes.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,12 @@ inline constexpr char kKeyPairEnd[] = "-----End_Lockquill_public_+_private_key--
 // start marker, CR LF, Base64 (60-character lines), CR LF, end marker.
 std::string ArmorText(std::string_view start, std::string_view end, std::string_view payload);
 std::string Armor_Packet(Ui& ui, std::string_view payload);
+// The same text given to `sink` a piece of about 1 MiB at a time, so the armor of a large
+// packet is never held whole: the pieces joined are exactly ArmorText's result.
+using ArmorSink = std::function<void(std::string_view)>;
+void WriteArmorText(std::string_view start, std::string_view end, std::string_view payload,
+                    const ArmorSink& sink);
+void WriteArmor_Packet(Ui& ui, std::string_view payload, const ArmorSink& sink);
 std::string Armor_SignedText(Ui& ui, std::string_view text, std::string_view signature_payload);
 
 // The start marker of the armor that starts first in `text`, or empty; with `warn`, an empty

@@ -109,6 +109,14 @@ std::string Compose_PacketArmor(PacketSession& s, std::string_view text) {
   return Armor_Packet(s.ui, p.view());
 }
 
+bool Compose_PacketArmor(PacketSession& s, std::string_view text, const ArmorSink& sink) {
+  LayeredRecord p;
+  if (!Compose_EncryptionPacket(s, text, p)) return false;
+  WrapHashRecord(s, p);
+  WriteArmor_Packet(s.ui, p.view(), sink);
+  return true;
+}
+
 std::string Compose_SignedTextArmor(PacketSession& s, std::string_view text) {
   std::string normal(text);
   NormalizeSignedText(normal);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/bytes.h"
+#include "packet/armor.h"
 #include "packet/packet_session.h"
 
 namespace lq {
@@ -25,6 +26,9 @@ void Decompose_SignaturePacket(PacketSession& s, std::string_view packet, std::s
 // The armor texts the actions paste: an encryption packet in packet armor, and a text signed
 // in its normalised form and shown as written. Empty when the packet was not made.
 std::string Compose_PacketArmor(PacketSession& s, std::string_view text);
+// The packet armor given to `sink` in pieces (see WriteArmorText); false, and nothing given,
+// when the packet was not made.
+bool Compose_PacketArmor(PacketSession& s, std::string_view text, const ArmorSink& sink);
 std::string Compose_SignedTextArmor(PacketSession& s, std::string_view text);
 
 // Writes a packet file for `text` (encrypted when `encrypt`, else signed). When the file exists

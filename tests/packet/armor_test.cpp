@@ -17,6 +17,24 @@ std::string Payload(size_t n) {
   return p;
 }
 
+TEST(Armor, PiecesWrittenToASinkJoinToTheWholeArmor) {
+  // A piece holds 1048590 payload bytes (23302 lines of 45): the sizes around one and two
+  // pieces, and sizes that end inside a line.
+  constexpr size_t kPiece = 3 * 15 * 23302;
+  RecordingUi ui;
+  for (size_t n : {size_t{0}, size_t{2}, kPiece - 1, kPiece, kPiece + 1, 2 * kPiece + 44}) {
+    const std::string payload = Payload(n);
+    std::string joined;
+    int pieces = 0;
+    WriteArmor_Packet(ui, payload, [&](std::string_view piece) {
+      joined.append(piece);
+      ++pieces;
+    });
+    EXPECT_EQ(joined, Armor_Packet(ui, payload)) << n;
+    EXPECT_EQ(pieces, 2 + static_cast<int>((n + kPiece - 1) / kPiece)) << n;
+  }
+}
+
 TEST(Armor, PacketRoundTripsAtEveryLineBoundary) {
   RecordingUi ui;
   for (size_t n : {0u, 1u, 44u, 45u, 46u, 90u, 1000u}) {
