@@ -331,7 +331,9 @@ bool DecryptAndShow(Session& s, Workbench& wb, std::string_view text) {
     // Reading says itself when the text holds no armor or a key; a later round only goes on
     // while the result is armored.
     const std::string kind = DetectArmor(s.ui, current, false);
-    OpenedText opened = ReadArmoredText(p, current);
+    // Only a signed text is needed again below; any other armor is read inside `current`.
+    OpenedText opened = kind == kSignedTextStart ? ReadArmoredText(p, current)
+                                                 : ReadArmoredTextInPlace(p, std::move(current));
     std::string result;
     bool rich = false;
     if (kind == kSignedTextStart) {

@@ -199,8 +199,14 @@ int Decrypt(Context& ctx, const std::vector<std::string>& args) {
       ShowMessage(ctx.ui, "EnDec_NoAsciiArmorFormat", MessageStyle("EnDec_NoAsciiArmorFormat"));
       return kExitFailed;
     }
-    opened = ReadArmoredText(s, data);
-    clear_text = kind == kSignedTextStart ? SignedClearText(data) : opened.text;
+    if (kind == kSignedTextStart) {
+      opened = ReadArmoredText(s, data);
+      clear_text = SignedClearText(data);
+    } else {
+      // Given up to the engine, which decodes and opens the packet inside it.
+      opened = ReadArmoredTextInPlace(s, std::move(data));
+      clear_text = opened.text;
+    }
   }
   Wipe(data);
   WriteStdout(ctx, clear_text);

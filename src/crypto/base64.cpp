@@ -152,4 +152,11 @@ size_t Base64_Decode(std::string_view text, Bytes& output) {
   return Walk<true>(p, text.size(), reinterpret_cast<unsigned char*>(output.data()), written);
 }
 
+size_t Base64_DecodeInPlace(char* text, size_t length, size_t& produced) {
+  // Walk reads a group's characters before it writes the group's bytes, and the bytes of the
+  // first k groups never reach past 3 k: writing over the text is safe.
+  unsigned char* p = reinterpret_cast<unsigned char*>(text);
+  return Walk<true>(p, length, p, produced);
+}
+
 }  // namespace lq

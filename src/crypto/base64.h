@@ -31,5 +31,9 @@ void Base64_Encode(std::string_view input, int32_t groups_per_line, Bytes& outpu
 // and ends decoding without a byte. An incomplete last group is dropped. Never fails; the
 // bytes decoded up to the stop are the result.
 size_t Base64_Decode(std::string_view text, Bytes& output);
+// The same decoding over the text's own bytes: the result is written from `text` on (four
+// characters give at most three bytes, so no character is overwritten before it is read), its
+// length returned in `produced`. Returns the number of characters consumed.
+size_t Base64_DecodeInPlace(char* text, size_t length, size_t& produced);
 
 }  // namespace lq

@@ -113,29 +113,71 @@ std::string DetectArmor(Ui& ui, std::string_view text, bool warn) {
   return found;
 }
 
-Bytes DearmorBlock(Ui& ui, std::string_view text, std::string_view start, std::string_view end) {
+namespace {
+
+// Where the Base64 text of the first armor with these markers lies in `text`; false (message
+// shown) when a marker is missing.
+bool FindArmorBlock(Ui& ui, std::string_view text, std::string_view start, std::string_view end,
+                    std::string_view& block) {
   const size_t a = text.find(start);
   // The end marker usually closes the text: looked for from the back.
   if (a == std::string_view::npos || text.rfind(end) == std::string_view::npos) {
     NoArmor(ui, text);
-    return {};
+    return false;
   }
   std::string_view s = text.substr(a + start.size());
   const size_t next = s.find(start);
   if (next != std::string_view::npos) s = s.substr(0, next);
   const size_t e = s.find(end);
   if (e != std::string_view::npos) s = s.substr(0, e);
-  Bytes payload;
-  // Clean armor (only the alphabet and line breaks, which the decoder skips) is decoded in
-  // place; quoted or indented armor is filtered first.
-  const bool clean = std::all_of(s.begin(), s.end(), [](char c) {
+  block = s;
+  return true;
+}
+
+// Clean armor holds only the alphabet and line breaks, which the decoder skips; quoted or
+// indented armor is filtered first.
+bool IsCleanArmor(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) {
     return c == '\r' || c == '\n' || kBase64Alphabet[static_cast<unsigned char>(c)];
   });
-  if (clean) {
+}
+
+}  // namespace
+
+Bytes DearmorBlock(Ui& ui, std::string_view text, std::string_view start, std::string_view end) {
+  std::string_view s;
+  if (!FindArmorBlock(ui, text, start, end, s)) return {};
+  Bytes payload;
+  if (IsCleanArmor(s)) {
     Base64_Decode(s, payload);
   } else {
     Base64_Decode(Base64Only(s), payload);
   }
+  return payload;
+}
+
+Bytes Dearmor_PacketInPlace(Ui& ui, Bytes&& text) {
+  ui.LogLine("Decomposing ascii armor message");
+  std::string_view s;
+  if (!FindArmorBlock(ui, text, kPacketStart, kPacketEnd, s)) return {};
+  const size_t offset = static_cast<size_t>(s.data() - text.data());
+  char* const at = text.data() + offset;
+  size_t length = s.size();
+  if (!IsCleanArmor(s)) {
+    // Filtered where it lies: the kept characters move towards the front only.
+    const auto& kKeep = kBase64Alphabet;
+    size_t n = 0;
+    for (size_t i = 0; i < length; ++i) {
+      at[n] = at[i];
+      n += kKeep[static_cast<unsigned char>(at[i])] ? 1 : 0;
+    }
+    length = n;
+  }
+  size_t produced = 0;
+  Base64_DecodeInPlace(at, length, produced);
+  Bytes payload(std::move(text));
+  payload.erase(0, offset);
+  payload.resize(produced);
   return payload;
 }
 

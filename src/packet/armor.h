@@ -39,6 +39,9 @@ std::string DetectArmor(Ui& ui, std::string_view text, bool warn);
 // The payload of the first packet armor in `text`; empty (message shown) when a marker is
 // missing.
 Bytes Dearmor_Packet(Ui& ui, std::string_view text);
+// The same for a text the caller gives up: the payload is decoded over the text's own bytes, so
+// the armor of a large packet and its payload are never held side by side.
+Bytes Dearmor_PacketInPlace(Ui& ui, Bytes&& text);
 // The same for an armor with the given markers (the key armors use it).
 Bytes DearmorBlock(Ui& ui, std::string_view text, std::string_view start, std::string_view end);
 

@@ -241,6 +241,35 @@ OpenedText Decompose_PacketFileContent(PacketSession& s, const std::string& name
   return OpenPacketFileContent(s, name, content);
 }
 
+namespace {
+
+// An encryption packet's dearmored bytes, which are ours: the packet is opened where it lies.
+OpenedText OpenDearmoredPacket(PacketSession& s, Bytes& p) {
+  OpenedText out;
+  if (p.substr(0, 6) != "108001") {
+    ShowMessage(s.ui, "Endec_NoHashRecord", mb::kIconHand, "108001", p.substr(0, 6));
+    return out;
+  }
+  std::string_view packet;
+  if (!CheckHashRecord(s, p, packet) || packet.empty()) return out;
+  out.text =
+      Decompose_EncryptionPacketInPlace(s, p.data() + (packet.data() - p.data()), packet.size());
+  out.shown = !out.text.empty();
+  out.rich = out.text.rfind("{\\rtf", 0) == 0;
+  return out;
+}
+
+}  // namespace
+
+OpenedText ReadArmoredTextInPlace(PacketSession& s, Bytes&& text) {
+  if (DetectArmor(s.ui, text, false) != kPacketStart) return ReadArmoredText(s, text);
+  Bytes p = Dearmor_PacketInPlace(s.ui, std::move(text));
+  OpenedText out = OpenDearmoredPacket(s, p);
+  // The text may be the plaintext of an outer packet: all of its buffer goes wiped.
+  Wipe(p);
+  return out;
+}
+
 OpenedText ReadArmoredText(PacketSession& s, std::string_view text) {
   OpenedText out;
   const std::string kind = DetectArmor(s.ui, text, true);
@@ -250,18 +279,7 @@ OpenedText ReadArmoredText(PacketSession& s, std::string_view text) {
   }
   if (kind == kPacketStart) {
     Bytes p = Dearmor_Packet(s.ui, text);
-    if (p.substr(0, 6) != "108001") {
-      ShowMessage(s.ui, "Endec_NoHashRecord", mb::kIconHand, "108001", p.substr(0, 6));
-      return out;
-    }
-    std::string_view packet;
-    if (!CheckHashRecord(s, p, packet) || packet.empty()) return out;
-    // The dearmored bytes are ours: the packet is opened where it lies.
-    out.text =
-        Decompose_EncryptionPacketInPlace(s, p.data() + (packet.data() - p.data()), packet.size());
-    out.shown = !out.text.empty();
-    out.rich = out.text.rfind("{\\rtf", 0) == 0;
-    return out;
+    return OpenDearmoredPacket(s, p);
   }
   if (kind == kSignedTextStart) {
     const Bytes l = Dearmor_SignedText(s.ui, text);

@@ -50,5 +50,8 @@ OpenedText Decompose_PacketFile(PacketSession& s, const std::string& path);
 OpenedText Decompose_PacketFileContent(PacketSession& s, const std::string& name, Bytes& content);
 // Reads an armored text: a packet armor is opened, a signed text verified, key armor refused.
 OpenedText ReadArmoredText(PacketSession& s, std::string_view text);
+// The same for a text the caller gives up: a packet armor is decoded and opened inside the
+// text's own bytes, so a large packet is held once.
+OpenedText ReadArmoredTextInPlace(PacketSession& s, Bytes&& text);
 
 }  // namespace lq

@@ -63,6 +63,18 @@ TEST(Armor, FoundInQuotedMailAfterOtherTextAndOnlyTheFirst) {
   EXPECT_EQ(Dearmor_Packet(ui, quoted), Payload(200));
   const std::string two = "hi\r\n" + armor + "\r\n" + Armor_Packet(ui, "second");
   EXPECT_EQ(Dearmor_Packet(ui, two), Payload(200));
+  // Decoding inside the text gives the same bytes for every one of these forms, short
+  // payloads (held inside the string itself) and payloads of one or two bytes in a last group.
+  for (const std::string& text : {quoted, two, Armor_Packet(ui, "x"), Armor_Packet(ui, "xy"),
+                                  "a > " + Armor_Packet(ui, Payload(4000)) + "\r\n> bye"}) {
+    EXPECT_EQ(Dearmor_PacketInPlace(ui, std::string(text)), Dearmor_Packet(ui, text));
+  }
+  // Without its end marker nothing is decoded and the text is left to its owner.
+  std::string cut = armor.substr(0, armor.size() - 5);
+  ui.boxes.clear();
+  EXPECT_EQ(Dearmor_PacketInPlace(ui, std::move(cut)), "");
+  EXPECT_EQ(cut, armor.substr(0, armor.size() - 5));
+  EXPECT_FALSE(ui.boxes.empty());
 }
 
 TEST(Armor, DetectReportsTheArmorThatStartsFirst) {
