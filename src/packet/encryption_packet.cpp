@@ -71,16 +71,24 @@ bool VerificationFits(std::string_view v, size_t half, size_t digest_len) {
 
 Bytes SecretKeyOf(std::string_view record) {
   long pos = 7;
-  Bytes first = NextField(record, pos);
-  Drop(first);
+  FieldView(record, pos);
   return NextField(record, pos);
 }
 
 Bytes DeriveSecretKey(std::string_view record) {
-  Bytes secret = SecretKeyOf(record);
-  Bytes k = SHA256_Iterated(secret, kSecretKeySalt, kSecretKeyRounds);
-  Drop(secret);
-  return k;
+  const SecretBytes secret(SecretKeyOf(record));
+  return SHA256_Iterated(secret.str(), kSecretKeySalt, kSecretKeyRounds);
+}
+
+// R || the first `digest_len` bytes of SHA-256(R), for `bits` random bits R: the value a
+// verification record seals, so that a receiver can test a key without the rest of the packet.
+SecretBytes VerificationValue(PacketSession& s, int bits, size_t digest_len) {
+  SecretBytes v;
+  v.str().reserve(static_cast<size_t>(bits) / 8 + digest_len);
+  const SecretBytes r(RandomBits(s.random, bits));
+  const SecretBytes d(SHA256_Hash(r.view()));
+  v.str().append(r.view()).append(d.view().substr(0, digest_len));
+  return v;
 }
 
 }  // namespace
@@ -152,15 +160,11 @@ Bytes EncryptSessionKeyWithSecretKey(PacketSession& s, std::string_view record,
     CheckRecordFormat(s.ui, record, kRecordFormat001);
     return {};
   }
-  Bytes k = DeriveSecretKey(record);
-  Bytes r = RandomBits(s.random, 256);
-  Bytes check = r + SHA256_Hash(r);
+  const SecretBytes k(DeriveSecretKey(record));
+  const SecretBytes check = VerificationValue(s, 256, 32);
   Bytes entry = RecordHeader(pkt::kSecretKeyEntry);
-  AppendField(AES_Encrypt_CBC(s.random, s.ui, session_key, k, {}), entry);
-  AppendField(AES_Encrypt_CBC(s.random, s.ui, check, k, {}), entry);
-  Drop(k);
-  Drop(r);
-  Drop(check);
+  AppendField(AES_Encrypt_CBC(s.random, s.ui, session_key, k.str(), {}), entry);
+  AppendField(AES_Encrypt_CBC(s.random, s.ui, check.str(), k.str(), {}), entry);
   return entry;
 }
 
@@ -171,11 +175,7 @@ Bytes EncryptSessionKeyWithPublicKey(PacketSession& s, std::string_view record,
     return {};
   }
   const Bytes wrapped = PublicKey_Encrypt_PKCS1_V15(s.kf, session_key, key_id);
-  Bytes r = RandomBits(s.random, 128);
-  Bytes check = r + SHA256_Hash(r).substr(0, 16);
-  const Bytes verif = PublicKey_Encrypt_PKCS1_V15(s.kf, check, key_id);
-  Drop(r);
-  Drop(check);
+  const Bytes verif = PublicKey_Encrypt_PKCS1_V15(s.kf, VerificationValue(s, 128, 16).str(), key_id);
   if (wrapped.empty() || verif.empty()) return {};
   return RecordHeader(pkt::kPublicKeyEntry) + Field(wrapped) + Field(key_id) + Field(verif);
 }
@@ -184,17 +184,9 @@ bool Compose_SignedDatablock(PacketSession& s, LayeredRecord& r, std::string_vie
                              std::string_view detached) {
   s.LogLine("Composing signed datablock");
   r.Wrap(Field(CurrentDateTimeRecord()));
-  // The verification record: 128 random bits and the first half of their digest, sealed for
-  // the signer, let a receiver without the KeyID find the key by trial.
-  SecretBytes check;
-  check.str().reserve(32);
-  {
-    const SecretBytes rnd(RandomBits(s.random, 128));
-    const SecretBytes digest(SHA256_Hash(rnd.view()));
-    check.str().append(rnd.view()).append(digest.view().substr(0, 16));
-  }
-  const Bytes verif = PublicKey_Encrypt_PKCS1_V15(s.kf, check.str(), key_id);
-  check.Clear();
+  // The verification record, sealed for the signer, lets a receiver without the KeyID find
+  // the key by trial.
+  const Bytes verif = PublicKey_Encrypt_PKCS1_V15(s.kf, VerificationValue(s, 128, 16).str(), key_id);
   Bytes sig;
   if (detached.empty()) {
     sig = PublicKey_GenerateSignature_PKCS1_V15(s.kf, r.view(), key_id);
