@@ -17,6 +17,10 @@
 
 #include "crypto/lz78_internal.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lq {
 namespace {
 
@@ -172,10 +176,18 @@ class Dictionary {
     // The first slots of the run at once, without a branch per slot: the key, if there, lies
     // before the first empty slot.
     const uint32_t* const run = slots_.data() + place;
+#if defined(__SSE2__)
+    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run));
+    const __m128i found = _mm_cmpeq_epi32(four, _mm_set1_epi32(static_cast<int>(key)));
+    const __m128i empty = _mm_cmpeq_epi32(four, _mm_set1_epi32(-1));
+    const auto stops = static_cast<uint32_t>(
+        _mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(found, empty))));
+#else
     const auto stop = [key](uint32_t slot) {
       return static_cast<uint32_t>((slot == key) | (slot == kEmpty));
     };
     const uint32_t stops = stop(run[0]) | stop(run[1]) << 1 | stop(run[2]) << 2 | stop(run[3]) << 3;
+#endif
     if (stops != 0) {
       const uint32_t d = static_cast<uint32_t>(std::countr_zero(stops));
       if (d <= max_distance_) {
