@@ -1,7 +1,8 @@
 // LZ78 codec of packet contents. The compressor finds children through a hash table instead of
-// sibling lists (same dictionary, same output, faster on wide nodes) and stops as soon as its
-// output is certain to pass the caller's limit; the decompressor checks a whole stream before it
-// allocates, then copies each phrase from where it was first written.
+// sibling lists (same dictionary, same output, faster on wide nodes), placed so that the lookups
+// of one phrase overlap, and stops as soon as its output is certain to pass the caller's limit;
+// the decompressor checks a whole stream before it allocates, then copies each phrase from where
+// it was first written.
 #include "crypto/lz78.h"
 
 #include <algorithm>
@@ -30,7 +31,7 @@ constexpr uint32_t kMaxPhrases = 65535;  // per segment
 // The dictionary of one segment. Phrases of one byte are found in a direct table by their byte,
 // phrases of two in one by their two bytes, longer ones in an open-addressing table of 2^b
 // places (b <= 17, at least twice the phrases of a segment). Such a phrase goes by the number
-// of its slot, a two-byte phrase by the table's size plus its two bytes. A slot of 4 bytes
+// of its slot, a two-byte phrase by the number of slots plus its two bytes. A slot of 4 bytes
 // holds the phrase's key: the name of its parent (bits 0..17) and its byte (18..25). The place
 // of a phrase is a hash of all its bytes, not of its parent's name: the input alone tells where
 // the next phrase of a walk should lie, so the lookups of one walk do not wait for each other
@@ -180,8 +181,8 @@ class Dictionary {
     const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run));
     const __m128i found = _mm_cmpeq_epi32(four, _mm_set1_epi32(static_cast<int>(key)));
     const __m128i empty = _mm_cmpeq_epi32(four, _mm_set1_epi32(-1));
-    const auto stops = static_cast<uint32_t>(
-        _mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(found, empty))));
+    const auto stops =
+        static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(found, empty))));
 #else
     const auto stop = [key](uint32_t slot) {
       return static_cast<uint32_t>((slot == key) | (slot == kEmpty));
