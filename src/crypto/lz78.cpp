@@ -131,10 +131,10 @@ class Dictionary {
       uint32_t hash = Hash(Hash(kHashSeed, c1), c);
       for (;;) {
         if (in == end) return {in, n, phrase[current]};
-        c = *in++;
-        hash = Hash(hash, c);
+        const uint32_t b = *in++;  // a wider type saves the compiler a conversion per byte
+        hash = Hash(hash, b);
         const uint32_t place = Place(hash, mask);
-        const uint32_t key = Key(current, c);
+        const uint32_t key = Key(current, b);
         // The key at its place or the one after, without a branch that guesses which.
         const uint32_t next = place + static_cast<uint32_t>(slots[place] != key);
         if (slots[next] == key) {
@@ -144,7 +144,7 @@ class Dictionary {
         const uint32_t child = FindOrAdd(place, key, static_cast<uint16_t>(n));
         if (child == kNoName) {
           codes[n] = phrase[current];
-          bytes[n++] = c;
+          bytes[n++] = in[-1];  // not b, which would take one more register
           break;
         }
         current = child;
@@ -161,15 +161,11 @@ class Dictionary {
 
   // One byte more: a rotation and an addition, two cycles from byte to byte; the mixing of all
   // bits happens off that path, in the multiplication that makes the place.
-  static uint32_t Hash(uint32_t hash, unsigned char c) {
-    return std::rotl(hash, 5) + kByteMix.v[c];
-  }
+  static uint32_t Hash(uint32_t hash, uint32_t c) { return std::rotl(hash, 5) + kByteMix.v[c]; }
   static uint32_t Place(uint32_t hash, uint32_t mask) {
     return ((hash * kHashFactor) >> (32 - kMaxTableBits)) & mask;
   }
-  static uint32_t Key(uint32_t parent, unsigned char c) {
-    return parent | uint32_t{c} << kByteShift;
-  }
+  static uint32_t Key(uint32_t parent, uint32_t c) { return parent | c << kByteShift; }
 
   // The name of the phrase with `key` whose place is `place`; when there is none, phrase number
   // `phrase` becomes that phrase and kNoName is returned.
