@@ -1,7 +1,8 @@
 // LZ78 codec of packet contents. The compressor finds children through a hash table instead of
-// sibling lists (same dictionary, same output, faster on wide nodes) and stops as soon as its
-// output is certain to pass the caller's limit; the decompressor checks a whole stream before it
-// allocates, then copies each phrase from where it was first written.
+// sibling lists (same dictionary, same output, faster on wide nodes), placed so that the lookups
+// of one phrase overlap, and stops as soon as its output is certain to pass the caller's limit;
+// the decompressor checks a whole stream before it allocates, then copies each phrase from where
+// it was first written.
 #include "crypto/lz78.h"
 
 #include <algorithm>
@@ -17,53 +18,47 @@
 
 #include "crypto/lz78_internal.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lq {
 namespace {
 
 constexpr uint16_t kNone = 0xFFFF;       // the empty phrase, and "no child"
 constexpr uint32_t kMaxPhrases = 65535;  // per segment
 
-// Inside the dictionary phrase p goes by the name p * kScramble mod 2^b, b the table's size in
-// bits. The names of phrases made one after the other then lie far apart, which keeps probe
-// runs short on repetitive input, and a name leads to its children's slots without a
-// multiplication on the path from one input byte to the next.
-constexpr unsigned kMaxTableBits = 17;  // twice the phrases of a segment
-constexpr uint32_t kNameMask = (1u << kMaxTableBits) - 1;
+// The dictionary of one segment. Phrases of one byte are found in a direct table by their byte,
+// phrases of two in one by their two bytes, longer ones in an open-addressing table of 2^b
+// places (b <= 17, at least twice the phrases of a segment). Such a phrase goes by the number
+// of its slot, a two-byte phrase by the number of slots plus its two bytes. A slot of 4 bytes
+// holds the phrase's key: the name of its parent (bits 0..17) and its byte (18..25). The place
+// of a phrase is a hash of all its bytes, not of its parent's name: the input alone tells where
+// the next phrase of a walk should lie, so the lookups of one walk do not wait for each other
+// and the processor overlaps them. The key in the slot makes a match exact; a collision costs a
+// probe. A key that would lie too far from its place (never seen on real data, but possible)
+// goes to a side table, and its phrase takes an empty slot for its name.
+constexpr unsigned kMaxTableBits = 17;
 constexpr uint32_t kNoName = 0xFFFFFFFF;
-constexpr uint32_t kScramble = 0x13C6Du;  // odd, so naming is a bijection
+constexpr uint32_t kHashFactor = 0x9E3779B1u;
+constexpr uint32_t kHashSeed = 0x4C5A3738u;
 
-constexpr uint32_t InverseMod2To32(uint32_t k) {
-  uint32_t x = k;  // Newton's iteration doubles the correct low bits each round
-  for (int i = 0; i < 5; ++i) x *= 2 - k * x;
-  return x;
-}
-constexpr uint32_t kUnscramble = InverseMod2To32(kScramble);
-static_assert(kScramble * kUnscramble == 1);
-
-// Where the children of a phrase with byte c lie: the phrase's name mixed with a fixed random
-// pattern per byte value.
+// A fixed random pattern per byte value, which the hash of a phrase adds up.
 struct ByteMix {
   uint32_t v[256];
   constexpr ByteMix() : v{} {
-    uint64_t x = 0x4C5A3738u;
+    uint64_t x = kHashSeed;
     for (uint32_t& m : v) {
       x += 0x9E3779B97F4A7C15u;  // splitmix64
       uint64_t z = x;
       z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
       z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-      m = static_cast<uint32_t>(z ^ (z >> 31)) & kNameMask;
+      m = static_cast<uint32_t>(z ^ (z >> 31));
     }
   }
 };
 constexpr ByteMix kByteMix;
 
-// The dictionary of one segment: children of the empty phrase in a direct table, all others in
-// one open-addressing table keyed by (parent, byte), at most 65535 entries in 2^17 slots. A slot
-// is 4 bytes: the child's name (bits 0..16), the byte (17..24) and how far the slot lies past
-// the one the key hashes to (25..31). The parent is not stored: the name is the key's hash
-// place mixed with the byte, so the byte and the distance pin the key down and a probe is one
-// load and one compare. The table (512 KiB) stays in the second-level cache. A key that would
-// lie too far from its place (never seen on real data, but possible) goes to a side table.
 class Dictionary {
  public:
   static constexpr uint32_t kMaxDistance = 126;
@@ -71,12 +66,14 @@ class Dictionary {
   // Sized for the phrases `input_length` bytes can make, so short texts stay cheap. Keys placed
   // more than `max_distance` (at most kMaxDistance) slots away go to the side table.
   explicit Dictionary(size_t input_length, uint32_t max_distance = kMaxDistance)
-      : max_tag_(max_distance << kDistanceShift) {
+      : max_distance_(max_distance) {
     const size_t phrases = input_length < kMaxPhrases ? input_length : kMaxPhrases;
     unsigned bits = 8;
     while (bits < kMaxTableBits && (size_t{1} << bits) < 2 * phrases) ++bits;
     mask_ = (1u << bits) - 1;
-    slots_.resize(size_t{1} << bits);
+    // Probes do not wrap around: slots past the last place take the runs that reach them.
+    slots_.resize((size_t{1} << bits) + kMaxDistance + kWindow);
+    phrase_ = std::make_unique_for_overwrite<uint16_t[]>(slots_.size() + kPairs);
   }
 
   void Clear() {
@@ -84,79 +81,168 @@ class Dictionary {
     std::memset(slots_.data(), 0xFF, slots_.size() * sizeof(uint32_t));
     far_.clear();
     if (++generation_ == kGenerations) {
-      std::memset(pairs_.get(), 0, kPairs * sizeof(uint32_t));
+      std::memset(pairs_.get(), 0, kPairs * sizeof(uint16_t));
       generation_ = 1;
     }
   }
 
-  uint32_t NameOf(uint32_t phrase) const { return (phrase * kScramble) & mask_; }
-  uint16_t PhraseOf(uint32_t name) const {
-    return static_cast<uint16_t>((name * kUnscramble) & mask_);
-  }
+  // What MakePhrases did: where the input goes on, the phrases made, and the phrase number of
+  // the match the input ended in (kNoName for none).
+  struct Made {
+    const unsigned char* next;
+    uint32_t phrases;
+    uint32_t pending;
+  };
 
-  uint32_t Root(unsigned char c) const { return root_[c]; }
-  void SetRoot(unsigned char c, uint32_t name) { root_[c] = name; }
-
-  // The two-byte phrase c1 c2, found without the name of phrase c1: every phrase walk starts
-  // with one, at a place the input alone gives.
-  uint32_t Pair(unsigned char c1, unsigned char c2) const {
-    const uint32_t entry = pairs_[c1 << 8 | c2];
-    return entry >> kNameBitsInPair == generation_ ? entry & kNameMask : kNoName;
-  }
-  void SetPair(unsigned char c1, unsigned char c2, uint32_t name) {
-    pairs_[c1 << 8 | c2] = generation_ << kNameBitsInPair | name;
-  }
-
-  // The name of the child of `parent` with byte c; when there is none, `name` becomes that
-  // child (in the slot the search ended on) and kNoName is returned.
-  uint32_t FindOrAdd(uint32_t parent, unsigned char c, uint32_t name) {
-    uint32_t i = (parent ^ kByteMix.v[c]) & mask_;
-    uint32_t tag = uint32_t{c} << kByteShift;  // at distance 0
-    for (;;) {
-      const uint32_t slot = slots_[i];
-      if ((slot & ~kNameMask) == tag) return slot & kNameMask;
-      if (slot == kEmpty) {
-        slots_[i] = tag | name;
-        return kNoName;
+  // Makes phrases from `in` on until there are `stop` of them or the input ends at `end`,
+  // phrase j with code codes[j] and byte bytes[j].
+  [[gnu::noinline]] Made MakePhrases(const unsigned char* in, const unsigned char* const end,
+                                     const uint32_t stop, uint16_t* const codes,
+                                     unsigned char* const bytes) {
+    // Locals, not members, on the path from byte to byte: the byte stores below may alias
+    // anything, which would make the compiler reload every member after each.
+    const uint32_t* const slots = slots_.data();
+    uint16_t* const phrase = phrase_.get();
+    uint16_t* const pairs = pairs_.get();
+    const uint32_t pair_base = static_cast<uint32_t>(slots_.size());
+    const uint16_t generation = generation_;
+    const uint32_t mask = mask_;
+    uint32_t n = 0;
+    while (n < stop && in < end) {
+      const unsigned char c1 = *in++;
+      const uint16_t first = root_[c1];
+      if (first == kNone) {
+        root_[c1] = static_cast<uint16_t>(n);
+        codes[n] = kNone;
+        bytes[n++] = c1;
+        continue;
       }
-      if (tag >= max_tag_) return FindOrAddFar(parent, c, name);
-      tag += 1u << kDistanceShift;
-      i = (i + 1) & mask_;
+      if (in == end) return {in, n, first};
+      unsigned char c = *in++;
+      const uint32_t pair = uint32_t{c1} << 8 | c;
+      if (pairs[pair] != generation) {
+        pairs[pair] = generation;
+        phrase[pair_base + pair] = static_cast<uint16_t>(n);
+        codes[n] = first;
+        bytes[n++] = c;
+        continue;
+      }
+      uint32_t current = pair_base + pair;
+      uint32_t hash = Hash(Hash(kHashSeed, c1), c);
+      for (;;) {
+        if (in == end) return {in, n, phrase[current]};
+        const uint32_t b = *in++;  // a wider type saves the compiler a conversion per byte
+        hash = Hash(hash, b);
+        const uint32_t place = Place(hash, mask);
+        const uint32_t key = Key(current, b);
+        // The key at its place or the one after, without a branch that guesses which.
+        const uint32_t next = place + static_cast<uint32_t>(slots[place] != key);
+        if (slots[next] == key) {
+          current = next;
+          continue;
+        }
+        const uint32_t child = FindOrAdd(place, key, static_cast<uint16_t>(n));
+        if (child == kNoName) {
+          codes[n] = phrase[current];
+          bytes[n++] = in[-1];  // not b, which would take one more register
+          break;
+        }
+        current = child;
+      }
     }
+    return {in, n, kNoName};
   }
 
  private:
-  static constexpr unsigned kByteShift = kMaxTableBits;
-  static constexpr unsigned kDistanceShift = kByteShift + 8;
-  static constexpr uint32_t kEmpty = 0xFFFFFFFF;  // its distance, 127, is never a real one
+  static constexpr uint32_t kWindow = 4;  // slots FindOrAdd reads at once
+  static constexpr unsigned kByteShift = kMaxTableBits + 1;
+  static constexpr uint32_t kEmpty = 0xFFFFFFFF;
+  static constexpr uint32_t kTaken = 0xFFFFFFFE;  // the name of a phrase in the side table
 
-  // Slots do not get free again within a segment, so a key that found none near its place is
-  // never looked for there later: only the side table can hold it.
-  uint32_t FindOrAddFar(uint32_t parent, unsigned char c, uint32_t name) {
-    const auto [it, added] = far_.try_emplace(parent << 8 | c, name);
-    return added ? kNoName : it->second;
+  // One byte more: a rotation and an addition, two cycles from byte to byte; the mixing of all
+  // bits happens off that path, in the multiplication that makes the place.
+  static uint32_t Hash(uint32_t hash, uint32_t c) { return std::rotl(hash, 5) + kByteMix.v[c]; }
+  static uint32_t Place(uint32_t hash, uint32_t mask) {
+    return ((hash * kHashFactor) >> (32 - kMaxTableBits)) & mask;
+  }
+  static uint32_t Key(uint32_t parent, uint32_t c) { return parent | c << kByteShift; }
+
+  // The name of the phrase with `key` whose place is `place`; when there is none, phrase number
+  // `phrase` becomes that phrase and kNoName is returned.
+  uint32_t FindOrAdd(uint32_t place, uint32_t key, uint16_t phrase) {
+    // The first slots of the run at once, without a branch per slot: the key, if there, lies
+    // before the first empty slot.
+    const uint32_t* const run = slots_.data() + place;
+#if defined(__SSE2__)
+    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run));
+    const __m128i found = _mm_cmpeq_epi32(four, _mm_set1_epi32(static_cast<int>(key)));
+    const __m128i empty = _mm_cmpeq_epi32(four, _mm_set1_epi32(-1));
+    const auto stops =
+        static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(found, empty))));
+#else
+    const auto stop = [key](uint32_t slot) {
+      return static_cast<uint32_t>((slot == key) | (slot == kEmpty));
+    };
+    const uint32_t stops = stop(run[0]) | stop(run[1]) << 1 | stop(run[2]) << 2 | stop(run[3]) << 3;
+#endif
+    if (stops != 0) {
+      const uint32_t d = static_cast<uint32_t>(std::countr_zero(stops));
+      if (d <= max_distance_) {
+        const uint32_t i = place + d;
+        if (slots_[i] != kEmpty) return i;
+        slots_[i] = key;
+        phrase_[i] = phrase;
+        return kNoName;
+      }
+    }
+    return Probe(place, key, phrase);
+  }
+
+  // FindOrAdd slot by slot, for long runs and short distance limits. Slots do not get free
+  // again within a segment, so a key that found none near its place is never looked for there
+  // later: only the side table can hold it. A new phrase there takes the next empty slot (the
+  // table is at most half full) for its name.
+  [[gnu::noinline]] uint32_t Probe(uint32_t place, uint32_t key, uint16_t phrase) {
+    uint32_t i = place;
+    for (uint32_t d = 0;; ++d, ++i) {
+      const uint32_t slot = slots_[i];
+      if (slot == key) return i;
+      if (slot == kEmpty) {
+        slots_[i] = key;
+        phrase_[i] = phrase;
+        return kNoName;
+      }
+      if (d == max_distance_) break;
+    }
+    const auto [it, added] = far_.try_emplace(key, 0);
+    if (!added) return it->second;
+    while (slots_[i] != kEmpty) i = i + 1 == slots_.size() ? 0 : i + 1;
+    slots_[i] = kTaken;
+    phrase_[i] = phrase;
+    it->second = i;
+    return kNoName;
   }
 
   // Pair entries carry the segment they were made in, so a new segment needs no clearing of
   // them; zeroed memory from the system is touched only where short inputs need it.
-  static constexpr unsigned kNameBitsInPair = kMaxTableBits;
-  static constexpr uint32_t kGenerations = uint32_t{1} << (32 - kNameBitsInPair);
+  static constexpr uint32_t kGenerations = 65536;
   static constexpr size_t kPairs = 65536;
   struct FreeDeleter {
-    void operator()(uint32_t* p) const { std::free(p); }
+    void operator()(uint16_t* p) const { std::free(p); }
   };
-  static uint32_t* ZeroedPairs() {
-    auto* p = static_cast<uint32_t*>(std::calloc(kPairs, sizeof(uint32_t)));
+  static uint16_t* ZeroedPairs() {
+    auto* p = static_cast<uint16_t*>(std::calloc(kPairs, sizeof(uint16_t)));
     if (p == nullptr) throw std::bad_alloc();
     return p;
   }
 
-  uint32_t root_[256];
+  uint16_t root_[256];
   uint32_t mask_;
-  uint32_t max_tag_;
-  uint32_t generation_ = 0;
+  uint32_t max_distance_;
+  uint16_t generation_ = 0;
   std::vector<uint32_t> slots_;
-  std::unique_ptr<uint32_t[], FreeDeleter> pairs_{ZeroedPairs()};
+  std::unique_ptr<uint16_t[]> phrase_;  // by name: the phrase number
+  std::unique_ptr<uint16_t[], FreeDeleter> pairs_{ZeroedPairs()};
   std::unordered_map<uint32_t, uint32_t> far_;
 };
 
@@ -249,51 +335,14 @@ int Compress(std::string_view input, Bytes& output, size_t max_output, uint32_t 
       const uint32_t stop =
           limited ? static_cast<uint32_t>((max_output - certain) / 3 + 1) : kMaxPhrases;
 
-      uint32_t n = 0;
-      uint32_t pending = kNoName;
-      while (n < stop && in < end) {
-        unsigned char c = *in++;
-        uint32_t current = dict.Root(c);
-        if (current == kNoName) {
-          dict.SetRoot(c, dict.NameOf(n));
-          codes[n] = kNone;
-          bytes[n++] = c;
-          continue;
-        }
-        const uint32_t name = dict.NameOf(n);
-        if (in == end) {
-          pending = current;
-          break;
-        }
-        const unsigned char c1 = c;
-        c = *in++;
-        const uint32_t pair = dict.Pair(c1, c);
-        if (pair == kNoName) {
-          dict.SetPair(c1, c, name);
-          codes[n] = dict.PhraseOf(current);
-          bytes[n++] = c;
-          continue;
-        }
-        current = pair;
-        for (;;) {
-          if (in == end) {
-            pending = current;
-            break;
-          }
-          c = *in++;
-          const uint32_t child = dict.FindOrAdd(current, c, name);
-          if (child == kNoName) {
-            codes[n] = dict.PhraseOf(current);
-            bytes[n++] = c;
-            break;
-          }
-          current = child;
-        }
-      }
+      const Dictionary::Made made = dict.MakePhrases(in, end, stop, codes.data(), bytes.data());
+      in = made.next;
+      const uint32_t n = made.phrases;
+      const uint32_t pending = made.pending;
       if (limited && n == stop) return kLz78NoGain;
 
       uint32_t m = n;
-      if (pending != kNoName) codes[m++] = dict.PhraseOf(pending);
+      if (pending != kNoName) codes[m++] = static_cast<uint16_t>(pending);
       const size_t start = out.size();
       out.resize(start + 2 + 2 * size_t{m} + 2 + n + (n & 1));
       unsigned char* o = reinterpret_cast<unsigned char*>(out.data()) + start;

@@ -119,11 +119,27 @@ TEST(Lz78Differential, AroundSegmentBoundaries) {
   }
 }
 
+TEST(Lz78Differential, EveryTableSize) {
+  // The dictionary grows with the input: lengths either side of each step, crowded to the end
+  // of the table and full of probe runs, with and without the side table.
+  std::mt19937 rng(17);
+  for (size_t n = 64; n <= 65536; n *= 2) {
+    for (const std::string& data : {Noise(rng, n + 1), Text(rng, n + 1)}) {
+      ExpectSameAsReference(std::string_view(data).substr(0, n - 1));
+      ExpectSameAsReference(data);
+      Bytes want, got;
+      lz78_reference::Compress(data, want);
+      ASSERT_EQ(lz78_internal::CompressWithProbeLimit(data, got, 1), kLz78Ok);
+      ASSERT_EQ(got, want) << n;
+    }
+  }
+}
+
 TEST(Lz78Differential, KeysInTheSideTable) {
   // Real data never fills the side table; with short probe runs allowed it takes most keys.
   std::mt19937 rng(126);
   const std::string text = Text(rng, 300000), noise = Noise(rng, 150000);
-  for (uint32_t distance : {0u, 2u}) {
+  for (uint32_t distance : {0u, 1u, 2u, 3u, 4u}) {
     for (const std::string* in : {&text, &noise}) {
       Bytes want, got;
       lz78_reference::Compress(*in, want);
