@@ -204,6 +204,7 @@ bool RsaPrivateKey::Prepare(const RsaKey& key) {
 bool RsaPrivateKey::Ready() const { return state_ != nullptr; }
 bool RsaPrivateKey::UsesCrt() const { return state_ && state_->key.crt; }
 bool RsaPrivateKey::Blinded() const { return state_ && state_->key.blinded; }
+bool RsaPrivateKey::UsesVectorPath() const { return state_ && state_->key.ifma; }
 
 bool RsaPrivateKey::Matches(const RsaKey& key, std::string_view public_exponent) const {
   return state_ && state_->n == key.modulus && ConstantTimeEqual(state_->d, key.exponent) &&
@@ -230,7 +231,7 @@ void RsaPrivateKey::ForEachSecret(const std::function<void(void*, size_t)>& visi
   if (!state_) return;
   Ct::Key& k = state_->key;
   for (CtVec* v : {&k.d, &k.p.m, &k.p.r2, &k.p.one, &k.q.m, &k.q.r2, &k.q.one, &k.dp, &k.dq,
-                   &k.qinv_mont, &k.blind_mont, &k.unblind_mont}) {
+                   &k.qinv_mont, &k.blind_mont, &k.unblind_mont, &k.p_rr52, &k.q_rr52}) {
     if (!v->empty()) visit(v->data(), v->size() * sizeof(Limb));
   }
 }
