@@ -36,7 +36,8 @@ constexpr int kDigitBits = 52;
 constexpr uint64_t kDigitMask = (uint64_t{1} << kDigitBits) - 1;
 
 // Digits for a modulus of `limbs` 64-bit limbs: the fewest with 4m < 2^(52 N), for the sizes
-// served (halves of 1024- to 4096-bit keys); 0 for any other size.
+// served (halves of 1024- to 4096-bit keys and of 8192- and 16384-bit ones); 0 for any other
+// size.
 constexpr int DigitsFor(size_t limbs) {
   switch (limbs) {
     case 8: return 10;
@@ -44,6 +45,8 @@ constexpr int DigitsFor(size_t limbs) {
     case 16: return 20;
     case 24: return 30;
     case 32: return 40;
+    case 64: return 79;
+    case 128: return 158;
     default: return 0;
   }
 }
@@ -120,21 +123,32 @@ struct Pair {
     const __m512i zero = _mm512_setzero_si512();
     __m512i c[V];
     for (int v = 0; v < V; ++v) {
-      c[v] = _mm512_srli_epi64(x[v], kDigitBits);
+      c[v] = _mm512_maskz_srli_epi64(0xFF, x[v], kDigitBits);
       x[v] = _mm512_and_si512(x[v], mask);
     }
     for (int v = 0; v < V; ++v) {
-      x[v] = _mm512_add_epi64(x[v], _mm512_alignr_epi64(c[v], v ? c[v - 1] : zero, 7));
+      x[v] = _mm512_add_epi64(x[v], _mm512_maskz_alignr_epi64(0xFF, c[v], v ? c[v - 1] : zero, 7));
     }
-    uint64_t g = 0, p = 0;
+    // One bit per lane, eight lanes a vector, in as many 64-bit words as that takes.
+    constexpr int kWords = (V + 7) / 8;
+    uint64_t g[kWords] = {}, p[kWords] = {}, take[kWords];
     for (int v = 0; v < V; ++v) {
-      g |= static_cast<uint64_t>(_mm512_cmpgt_epu64_mask(x[v], mask)) << (8 * v);
-      p |= static_cast<uint64_t>(_mm512_cmpeq_epu64_mask(x[v], mask)) << (8 * v);
+      g[v / 8] |= static_cast<uint64_t>(_mm512_cmpgt_epu64_mask(x[v], mask)) << (8 * (v % 8));
+      p[v / 8] |= static_cast<uint64_t>(_mm512_cmpeq_epu64_mask(x[v], mask)) << (8 * (v % 8));
     }
-    const uint64_t take = ((g << 1) + p) ^ p;
+    uint64_t shifted_in = 0, carry = 0;
+    for (int w = 0; w < kWords; ++w) {
+      const uint64_t g2 = (g[w] << 1) | shifted_in;
+      shifted_in = g[w] >> 63;
+      uint64_t sum = 0, sum2 = 0;
+      const bool c1 = __builtin_add_overflow(g2, p[w], &sum);
+      const bool c2 = __builtin_add_overflow(sum, carry, &sum2);
+      carry = static_cast<uint64_t>(c1) | static_cast<uint64_t>(c2);
+      take[w] = sum2 ^ p[w];
+    }
     const __m512i one = _mm512_set1_epi64(1);
     for (int v = 0; v < V; ++v) {
-      const __mmask8 k = static_cast<__mmask8>(take >> (8 * v));
+      const __mmask8 k = static_cast<__mmask8>(take[v / 8] >> (8 * (v % 8)));
       x[v] = _mm512_and_si512(_mm512_mask_add_epi64(x[v], k, x[v], one), mask);
     }
   }
@@ -159,13 +173,13 @@ struct Pair {
         for (int v = 0; v < V; ++v) x[j][v] = _mm512_madd52lo_epu64(x[j][v], av[j][v], bi);
         // The quotient digit that clears the lowest digit.
         const uint64_t x0 =
-            static_cast<uint64_t>(_mm_cvtsi128_si64(_mm512_castsi512_si128(x[j][0])));
+            static_cast<uint64_t>(_mm_cvtsi128_si64(_mm512_maskz_extracti32x4_epi32(0xF, x[j][0], 0)));
         const __m512i y = _mm512_set1_epi64(static_cast<long long>((x0 * k0[j]) & kDigitMask));
         for (int v = 0; v < V; ++v) x[j][v] = _mm512_madd52lo_epu64(x[j][v], mv[j][v], y);
         // Drop the cleared digit: one lane down, its carry into the new lowest lane.
         const __m512i carry = _mm512_maskz_srli_epi64(1, x[j][0], kDigitBits);
-        for (int v = 0; v + 1 < V; ++v) x[j][v] = _mm512_alignr_epi64(x[j][v + 1], x[j][v], 1);
-        x[j][V - 1] = _mm512_alignr_epi64(zero, x[j][V - 1], 1);
+        for (int v = 0; v + 1 < V; ++v) x[j][v] = _mm512_maskz_alignr_epi64(0xFF, x[j][v + 1], x[j][v], 1);
+        x[j][V - 1] = _mm512_maskz_alignr_epi64(0xFF, zero, x[j][V - 1], 1);
         x[j][0] = _mm512_add_epi64(x[j][0], carry);
         // High halves belong one digit up, which is where they now land.
         for (int v = 0; v < V; ++v) {

@@ -1320,6 +1320,8 @@ struct CtRsa {
         case 20: ifma::PowMod2<20>(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size()); break;
         case 30: ifma::PowMod2<30>(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size()); break;
         case 40: ifma::PowMod2<40>(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size()); break;
+        case 79: ifma::PowMod2<79>(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size()); break;
+        case 158: ifma::PowMod2<158>(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size()); break;
         default: break;
       }
       return;
