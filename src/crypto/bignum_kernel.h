@@ -1193,6 +1193,9 @@ struct Mpn {
 // with r^-1 (a fresh pair each time, by squaring), or without e the plain fixed-window power.
 // Prepare runs once per key; its prime recovery is the one part whose time depends on the key
 // (it has to try bases until one splits n), everything Apply does is branch-free in the secrets.
+// On a CPU with AVX-512 IFMA (and an OS that saves its state) the two CRT powers of the usual
+// key sizes run together in radix 2^52 (bignum_ifma.h), equally branch-free; the CPU, not the
+// key, decides that, and Key::ifma cleared sends them through the limb path instead.
 template <typename L, bool kUseAsm = true>
 struct CtRsa {
   using K = Mpn<L, kUseAsm>;

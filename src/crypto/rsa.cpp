@@ -1,6 +1,7 @@
 // RSA key generation and the four block operations on explicit keys. Private operations run
 // in constant time (bignum_kernel.h's CtRsa): with CRT and blinding when the public exponent is
-// known, else the plain fixed-window power of d.
+// known (the two CRT powers on AVX-512 IFMA where the CPU has it), else the plain fixed-window
+// power of d.
 #include "crypto/rsa.h"
 
 #include <algorithm>
