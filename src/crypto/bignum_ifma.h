@@ -39,16 +39,9 @@ constexpr uint64_t kDigitMask = (uint64_t{1} << kDigitBits) - 1;
 // served (halves of 1024- to 4096-bit keys and of 8192- and 16384-bit ones); 0 for any other
 // size.
 constexpr int DigitsFor(size_t limbs) {
-  switch (limbs) {
-    case 8: return 10;
-    case 12: return 15;
-    case 16: return 20;
-    case 24: return 30;
-    case 32: return 40;
-    case 64: return 79;
-    case 128: return 158;
-    default: return 0;
-  }
+  const bool served = limbs == 8 || limbs == 12 || limbs == 16 || limbs == 24 || limbs == 32 ||
+                      limbs == 64 || limbs == 128;
+  return served ? static_cast<int>((64 * limbs + 2 + kDigitBits - 1) / kDigitBits) : 0;
 }
 
 // Digits of x (xn 64-bit limbs) into out[0..digits); bits beyond are dropped.
@@ -172,13 +165,14 @@ struct Pair {
         const __m512i bi = _mm512_set1_epi64(static_cast<long long>(b[j][i]));
         for (int v = 0; v < V; ++v) x[j][v] = _mm512_madd52lo_epu64(x[j][v], av[j][v], bi);
         // The quotient digit that clears the lowest digit.
-        const uint64_t x0 =
-            static_cast<uint64_t>(_mm_cvtsi128_si64(_mm512_maskz_extracti32x4_epi32(0xF, x[j][0], 0)));
+        const uint64_t x0 = static_cast<uint64_t>(
+            _mm_cvtsi128_si64(_mm512_maskz_extracti32x4_epi32(0xF, x[j][0], 0)));
         const __m512i y = _mm512_set1_epi64(static_cast<long long>((x0 * k0[j]) & kDigitMask));
         for (int v = 0; v < V; ++v) x[j][v] = _mm512_madd52lo_epu64(x[j][v], mv[j][v], y);
         // Drop the cleared digit: one lane down, its carry into the new lowest lane.
         const __m512i carry = _mm512_maskz_srli_epi64(1, x[j][0], kDigitBits);
-        for (int v = 0; v + 1 < V; ++v) x[j][v] = _mm512_maskz_alignr_epi64(0xFF, x[j][v + 1], x[j][v], 1);
+        for (int v = 0; v + 1 < V; ++v)
+          x[j][v] = _mm512_maskz_alignr_epi64(0xFF, x[j][v + 1], x[j][v], 1);
         x[j][V - 1] = _mm512_maskz_alignr_epi64(0xFF, zero, x[j][V - 1], 1);
         x[j][0] = _mm512_add_epi64(x[j][0], carry);
         // High halves belong one digit up, which is where they now land.
@@ -326,6 +320,30 @@ LQ_IFMA_TARGET void PowMod2(uint64_t* const out[2], const uint64_t* const x[2],
 }
 
 #undef LQ_IFMA_TARGET
+
+// PowMod2 at the digit count for n limbs (DigitsFor); false, and nothing done, for a size it
+// does not serve.
+inline bool PowMod2Limbs(uint64_t* const out[2], const uint64_t* const x[2],
+                         const uint64_t* const e[2], size_t en, const uint64_t* const m[2],
+                         const uint64_t* const rr[2], size_t n, int window_bits, uint64_t* scratch,
+                         size_t scratch_words) {
+  switch (DigitsFor(n)) {
+#define LQ_IFMA_CASE(N)                                                       \
+  case N:                                                                     \
+    PowMod2<N>(out, x, e, en, m, rr, n, window_bits, scratch, scratch_words); \
+    return true;
+    LQ_IFMA_CASE(10)
+    LQ_IFMA_CASE(15)
+    LQ_IFMA_CASE(20)
+    LQ_IFMA_CASE(30)
+    LQ_IFMA_CASE(40)
+    LQ_IFMA_CASE(79)
+    LQ_IFMA_CASE(158)
+#undef LQ_IFMA_CASE
+    default:
+      return false;
+  }
+}
 
 #else
 

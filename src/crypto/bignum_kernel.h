@@ -1317,17 +1317,7 @@ struct CtRsa {
       const uint64_t* const e[2] = {k.dp.data(), k.dq.data()};
       const uint64_t* const m[2] = {k.p.m.data(), k.q.m.data()};
       const uint64_t* const rr[2] = {k.p_rr52.data(), k.q_rr52.data()};
-      switch (digits) {
-        case 10: ifma::PowMod2<10>(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size()); break;
-        case 15: ifma::PowMod2<15>(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size()); break;
-        case 20: ifma::PowMod2<20>(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size()); break;
-        case 30: ifma::PowMod2<30>(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size()); break;
-        case 40: ifma::PowMod2<40>(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size()); break;
-        case 79: ifma::PowMod2<79>(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size()); break;
-        case 158: ifma::PowMod2<158>(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size()); break;
-        default: break;
-      }
-      return;
+      if (ifma::PowMod2Limbs(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size())) return;
 #endif
     }
     m1 = Pow(k.p, cp.data(), k.dp.data(), k.dp.size());
