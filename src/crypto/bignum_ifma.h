@@ -272,7 +272,7 @@ LQ_IFMA_TARGET void PowMod2(uint64_t* const out[2], const uint64_t* const x[2],
   const uint64_t k0[2] = {NegInverse52(m[0][0]), NegInverse52(m[1][0])};
   const uint64_t* const mc[2] = {md[0], md[1]};
   {
-    // table[0] = R mod m (one in Montgomery form), table[1] = x R, table[i] = table[i-1] x R.
+    // table[i] = x^i R mod m (Montgomery form): R, x R, then one product per entry.
     const uint64_t* const rrc[2] = {rrd[0], rrd[1]};
     const uint64_t* const onec[2] = {one[0], one[1]};
     const uint64_t* const xc[2] = {xd[0], xd[1]};
