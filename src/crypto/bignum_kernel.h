@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "crypto/bignum_ifma.h"
+
 namespace lq::bignum_detail {
 
 // Limb storage that is zeroed before it is given back, so keys, powers, products and the
@@ -1191,6 +1193,9 @@ struct Mpn {
 // with r^-1 (a fresh pair each time, by squaring), or without e the plain fixed-window power.
 // Prepare runs once per key; its prime recovery is the one part whose time depends on the key
 // (it has to try bases until one splits n), everything Apply does is branch-free in the secrets.
+// On a CPU with AVX-512 IFMA (and an OS that saves its state) the two CRT powers of the usual
+// key sizes run together in radix 2^52 (bignum_ifma.h), equally branch-free; the CPU, not the
+// key, decides that, and Key::ifma cleared sends them through the limb path instead.
 template <typename L, bool kUseAsm = true>
 struct CtRsa {
   using K = Mpn<L, kUseAsm>;
@@ -1227,6 +1232,10 @@ struct CtRsa {
     bool blinded = false;
     Vec blind_mont;    // r^e mod n in n's Montgomery form
     Vec unblind_mont;  // r^-1 mod n in n's Montgomery form
+    // The halves run together on the 52-bit vector path (bignum_ifma.h), set by Prepare when
+    // the CPU has it and the primes have a size it serves; clearing it forces the limb path.
+    bool ifma = false;
+    Vec p_rr52, q_rr52;  // R^2 mod p and mod q for that path's R = 2^(52 digits)
   };
 
   // x mod m into m.n limbs.
@@ -1276,6 +1285,45 @@ struct CtRsa {
     return out;
   }
 
+  // True when the vector path serves halves of np and nq limbs on this CPU.
+  static bool IfmaServes(size_t np, size_t nq) {
+    if constexpr (kBits == 64 && kUseAsm) {
+      return np == nq && ifma::DigitsFor(np) != 0 && ifma::CpuHasIfma();
+    } else {
+      return false;
+    }
+  }
+
+  // R^2 mod m for the vector path's R = 2^(52 digits).
+  static Vec Rr52(const Modulus& m) {
+    const size_t bit = 2 * ifma::kDigitBits * static_cast<size_t>(ifma::DigitsFor(m.n));
+    Vec x(bit / kBits + 1, 0);
+    x[bit / kBits] = L{1} << (bit % kBits);
+    return Reduce(x.data(), x.size(), m);
+  }
+
+  // m1 = cp^dp mod p and m2 = cq^dq mod q together on the vector path (k.ifma set).
+  static void PowHalvesIfma(const Key& k, const Vec& cp, const Vec& cq, Vec& m1, Vec& m2) {
+    if constexpr (kBits == 64 && kUseAsm) {
+#if defined(LQ_BIGNUM_IFMA)
+      const size_t n = k.p.n, en = k.dp.size();
+      const int digits = ifma::DigitsFor(n);
+      const int w = K::CtWindowBits(en * kBits);
+      Vec scratch(ifma::PowScratchWords(digits, w));
+      m1.assign(n, 0);
+      m2.assign(n, 0);
+      uint64_t* const out[2] = {m1.data(), m2.data()};
+      const uint64_t* const x[2] = {cp.data(), cq.data()};
+      const uint64_t* const e[2] = {k.dp.data(), k.dq.data()};
+      const uint64_t* const m[2] = {k.p.m.data(), k.q.m.data()};
+      const uint64_t* const rr[2] = {k.p_rr52.data(), k.q_rr52.data()};
+      if (ifma::PowMod2Limbs(out, x, e, en, m, rr, n, w, scratch.data(), scratch.size())) return;
+#endif
+    }
+    m1 = Pow(k.p, cp.data(), k.dp.data(), k.dp.size());
+    m2 = Pow(k.q, cq.data(), k.dq.data(), k.dq.size());
+  }
+
   // c^d mod n for c below n (n.n limbs): the whole private operation.
   static Vec Apply(Key& k, const Vec& c) {
     const size_t nn = k.n.n;
@@ -1289,8 +1337,13 @@ struct CtRsa {
       const size_t np = k.p.n, nq = k.q.n;
       const Vec cp = nq <= np ? ReduceMont(x.data(), nn, k.p) : Reduce(x.data(), nn, k.p);
       const Vec cq = np <= nq ? ReduceMont(x.data(), nn, k.q) : Reduce(x.data(), nn, k.q);
-      const Vec m1 = Pow(k.p, cp.data(), k.dp.data(), k.dp.size());
-      const Vec m2 = Pow(k.q, cq.data(), k.dq.data(), k.dq.size());
+      Vec m1, m2;
+      if (k.ifma) {
+        PowHalvesIfma(k, cp, cq, m1, m2);
+      } else {
+        m1 = Pow(k.p, cp.data(), k.dp.data(), k.dp.size());
+        m2 = Pow(k.q, cq.data(), k.dq.data(), k.dq.size());
+      }
       m = Combine(k, m1, m2);
     } else {
       m = Pow(k.n, x.data(), k.d.data(), k.d.size());
@@ -1423,6 +1476,11 @@ struct CtRsa {
     k.qinv_mont.assign(k.p.n, 0);
     mont.MulMont(k.qinv_mont.data(), inv.data(), k.p.r2.data());
     k.crt = true;
+    if (IfmaServes(k.p.n, k.q.n) && k.dp.size() == k.dq.size()) {
+      k.p_rr52 = Rr52(k.p);
+      k.q_rr52 = Rr52(k.q);
+      k.ifma = true;
+    }
     return true;
   }
 

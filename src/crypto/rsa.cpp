@@ -1,6 +1,7 @@
 // RSA key generation and the four block operations on explicit keys. Private operations run
 // in constant time (bignum_kernel.h's CtRsa): with CRT and blinding when the public exponent is
-// known, else the plain fixed-window power of d.
+// known (the two CRT powers on AVX-512 IFMA where the CPU has it), else the plain fixed-window
+// power of d.
 #include "crypto/rsa.h"
 
 #include <algorithm>
@@ -204,6 +205,7 @@ bool RsaPrivateKey::Prepare(const RsaKey& key) {
 bool RsaPrivateKey::Ready() const { return state_ != nullptr; }
 bool RsaPrivateKey::UsesCrt() const { return state_ && state_->key.crt; }
 bool RsaPrivateKey::Blinded() const { return state_ && state_->key.blinded; }
+bool RsaPrivateKey::UsesVectorPath() const { return state_ && state_->key.ifma; }
 
 bool RsaPrivateKey::Matches(const RsaKey& key, std::string_view public_exponent) const {
   return state_ && state_->n == key.modulus && ConstantTimeEqual(state_->d, key.exponent) &&
@@ -230,7 +232,7 @@ void RsaPrivateKey::ForEachSecret(const std::function<void(void*, size_t)>& visi
   if (!state_) return;
   Ct::Key& k = state_->key;
   for (CtVec* v : {&k.d, &k.p.m, &k.p.r2, &k.p.one, &k.q.m, &k.q.r2, &k.q.one, &k.dp, &k.dq,
-                   &k.qinv_mont, &k.blind_mont, &k.unblind_mont}) {
+                   &k.qinv_mont, &k.blind_mont, &k.unblind_mont, &k.p_rr52, &k.q_rr52}) {
     if (!v->empty()) visit(v->data(), v->size() * sizeof(Limb));
   }
 }

@@ -100,6 +100,8 @@ class RsaPrivateKey {
   bool Ready() const;
   bool UsesCrt() const;
   bool Blinded() const;
+  // True when the CRT halves run on the 52-bit vector path (AVX-512 IFMA; bignum_ifma.h).
+  bool UsesVectorPath() const;
   // True when prepared from this n, d and e (a key replaced under the same KeyID is not).
   bool Matches(const RsaKey& key, std::string_view public_exponent) const;
   // input^d mod n for an input below n (the caller checks that), normalised.
