@@ -31,6 +31,8 @@ constexpr char kPasteLinesEnd[] = "$PASTELINES_END";
 constexpr int kPollMs = 100;
 constexpr int kPasteLinePauseMs = 60;
 constexpr int kAfterProgramMs = 200;
+// How long a paste waits for the program to read its text before the driver goes on.
+constexpr int kPasteReadMs = 3000;
 // Window texts are compared on their first characters, as the system's buffers hold them.
 constexpr size_t kTitleChars = 260;
 constexpr size_t kClassChars = 100;
@@ -186,13 +188,16 @@ class Run {
   }
   // Puts `text` on the clipboard and pastes it. A clipboard that refuses the text must not
   // paste whatever it held before (it may be decrypted text): the run stops.
+  // The program reads the clipboard when it gets to the keys, which may be after the next
+  // paste has replaced it: each paste waits until its text was read (or a while has passed).
   void Paste(std::string_view text) {
-    if (!c.desktop.SetClipboardText(text, false)) {
+    if (!c.desktop.SetClipboardTextOnDemand(text)) {
       Message("EMDriver_ClipboardFailed");
       abort = true;
       return;
     }
     SendKeys(c.desktop, "^v");
+    c.desktop.WaitClipboardRead(kPasteReadMs);
   }
   // A title part "$TO" / "$SUBJECT" stands for the mail's (upper-cased) To or Subject.
   std::string Substitute(const std::string& title) const {

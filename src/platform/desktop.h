@@ -58,6 +58,20 @@ class Desktop {
   // Empties the clipboard, so that a later read tells whether something new arrived. False when
   // the clipboard could not be opened (its old contents may still be there).
   virtual bool ClearClipboard() = 0;
+  // Replaces the clipboard's contents with `text` that is handed over only when a program asks
+  // for it, so that WaitClipboardRead can tell when a paste has read it (synthesised keys are
+  // handled when the target gets to them, not when they are sent). Never for secrets. A desktop
+  // without that notion puts the text there at once.
+  virtual bool SetClipboardTextOnDemand(std::string_view text) {
+    return SetClipboardText(text, false);
+  }
+  // Waits up to `milliseconds` for a program to read the text SetClipboardTextOnDemand offered;
+  // afterwards the text is on the clipboard as SetClipboardText puts it, read or not. True when
+  // it was read.
+  virtual bool WaitClipboardRead(int milliseconds) {
+    (void)milliseconds;
+    return true;
+  }
 
   // --- Keyboard and mouse --------------------------------------------------------------------
   // Sends the key events in order as one input batch. Returns how many were sent.

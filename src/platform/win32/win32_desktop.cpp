@@ -123,6 +123,128 @@ bool Win32Desktop::SetClipboardText(std::string_view text, bool secret) {
   return ok;
 }
 
+namespace {
+
+// The text offered on demand and the hidden window that owns the clipboard while it waits to be
+// asked for. One per process: the clipboard has one owner, and the window is made on first use.
+struct OnDemandClipboard {
+  HWND owner = nullptr;
+  std::wstring text;
+  bool offered = false;  // the clipboard's text is ours and not yet handed over
+  bool read = false;
+
+  void Forget() {
+    SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+    text.clear();
+    offered = false;
+  }
+  // Puts the text on the clipboard, which the caller (or the program asking) holds open.
+  void Render() {
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    if (h != nullptr) {
+      if (void* p = GlobalLock(h)) {
+        std::memcpy(p, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        GlobalUnlock(h);
+      }
+      if (SetClipboardData(CF_UNICODETEXT, h) == nullptr) GlobalFree(h);
+    }
+    Forget();
+  }
+};
+
+OnDemandClipboard& TheOnDemandClipboard() {
+  static OnDemandClipboard c;
+  return c;
+}
+
+LRESULT CALLBACK OnDemandOwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  OnDemandClipboard& c = TheOnDemandClipboard();
+  switch (msg) {
+    case WM_RENDERFORMAT:
+      if (wp == CF_UNICODETEXT && c.offered) {
+        c.Render();
+        c.read = true;
+      }
+      return 0;
+    case WM_RENDERALLFORMATS:
+      if (c.offered && OpenClipboard(hwnd)) {
+        if (GetClipboardOwner() == hwnd) c.Render();
+        CloseClipboard();
+      }
+      return 0;
+    case WM_DESTROYCLIPBOARD:
+      c.Forget();
+      return 0;
+    default:
+      return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+}
+
+HWND OnDemandOwner() {
+  OnDemandClipboard& c = TheOnDemandClipboard();
+  if (c.owner != nullptr && IsWindow(c.owner)) return c.owner;
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = OnDemandOwnerProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"LockquillClipboardOwner";
+  RegisterClassW(&wc);  // fails harmlessly when the class is there already
+  c.owner = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                            wc.hInstance, nullptr);
+  return c.owner;
+}
+
+// Hands over what other programs ask of this thread's windows (a render request among them)
+// without touching the posted messages the program's own loop is to see.
+void AnswerSentMessages() {
+  MSG m;
+  PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+// As OpenClipboardRetrying, for the owner window, answering render requests while it waits.
+bool OpenClipboardAs(HWND owner) {
+  for (int i = 0; i < 50; ++i) {
+    if (OpenClipboard(owner)) return true;
+    AnswerSentMessages();
+    ::Sleep(10);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Win32Desktop::SetClipboardTextOnDemand(std::string_view text) {
+  const HWND owner = OnDemandOwner();
+  if (owner == nullptr || !OpenClipboardAs(owner)) return false;
+  // Emptying tells the old owner (perhaps this window) to forget what it offered.
+  EmptyClipboard();
+  OnDemandClipboard& c = TheOnDemandClipboard();
+  c.text = Wide(text);
+  c.read = false;
+  c.offered = true;
+  SetClipboardData(CF_UNICODETEXT, nullptr);
+  CloseClipboard();
+  return true;
+}
+
+bool Win32Desktop::WaitClipboardRead(int milliseconds) {
+  OnDemandClipboard& c = TheOnDemandClipboard();
+  const ULONGLONG start = GetTickCount64();
+  while (c.offered && !c.read &&
+         GetTickCount64() - start < static_cast<ULONGLONG>(milliseconds < 0 ? 0 : milliseconds)) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+    AnswerSentMessages();
+  }
+  const bool read = c.read;
+  // Not asked for in time: the text goes on the clipboard now, so no later reader waits on
+  // this thread.
+  if (c.offered && c.owner != nullptr && OpenClipboardAs(c.owner)) {
+    if (c.offered && GetClipboardOwner() == c.owner) c.Render();
+    CloseClipboard();
+  }
+  c.Forget();
+  return read;
+}
+
 size_t Win32Desktop::SendKeys(const std::vector<KeyEvent>& events) {
   if (events.empty()) return 0;
   std::vector<INPUT> inputs(events.size());

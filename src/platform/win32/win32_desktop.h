@@ -17,6 +17,8 @@ class Win32Desktop final : public Desktop {
   bool GetClipboardText(std::string& text) override;
   bool SetClipboardText(std::string_view text, bool secret) override;
   bool ClearClipboard() override;
+  bool SetClipboardTextOnDemand(std::string_view text) override;
+  bool WaitClipboardRead(int milliseconds) override;
   size_t SendKeys(const std::vector<KeyEvent>& events) override;
   bool ClickMouse(ScreenPoint at, MouseButton button) override;
   ScreenPoint CursorPosition() override;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <thread>
 
 namespace lq {
 namespace {
@@ -71,6 +72,34 @@ TEST_F(Win32DesktopTest, ClipboardTextRoundTripsInUtf8) {
   EXPECT_EQ(back, "secret text");
   const UINT history = RegisterClipboardFormatW(L"CanIncludeInClipboardHistory");
   EXPECT_TRUE(IsClipboardFormatAvailable(history));
+}
+
+TEST_F(Win32DesktopTest, TextOfferedOnDemandIsHandedOverWhenAnotherThreadReadsIt) {
+  // Another thread reads as a pasting program would: its GetClipboardData asks this thread,
+  // which answers while it waits.
+  ASSERT_TRUE(desktop.SetClipboardTextOnDemand("first \xC3\xA9"));
+  std::string read_there;
+  std::thread reader([&] {
+    Win32Desktop other;
+    other.GetClipboardText(read_there);
+  });
+  EXPECT_TRUE(desktop.WaitClipboardRead(5000));
+  reader.join();
+  EXPECT_EQ(read_there, "first \xC3\xA9");
+  // Unread, the wait gives up and leaves the text on the clipboard as a plain copy.
+  ASSERT_TRUE(desktop.SetClipboardTextOnDemand("second"));
+  const DWORD t0 = GetTickCount();
+  EXPECT_FALSE(desktop.WaitClipboardRead(200));
+  EXPECT_LT(GetTickCount() - t0, 2000u);
+  // Read from a thread this one no longer answers: a text still only offered would hold it.
+  static std::string back;
+  HANDLE later = CreateThread(
+      nullptr, 0, [](void*) -> DWORD { return Win32Desktop().GetClipboardText(back) ? 0 : 1; },
+      nullptr, 0, nullptr);
+  ASSERT_NE(later, nullptr);
+  ASSERT_EQ(WaitForSingleObject(later, 5000), WAIT_OBJECT_0);
+  CloseHandle(later);
+  EXPECT_EQ(back, "second");
 }
 
 TEST_F(Win32DesktopTest, WindowsAreFoundAndNamed) {
