@@ -74,6 +74,10 @@ TEST_F(Win32DesktopTest, ClipboardTextRoundTripsInUtf8) {
   EXPECT_TRUE(IsClipboardFormatAvailable(history));
 }
 
+DWORD WINAPI ReadClipboardThread(void* text) {
+  return Win32Desktop().GetClipboardText(*static_cast<std::string*>(text)) ? 0 : 1;
+}
+
 TEST_F(Win32DesktopTest, TextOfferedOnDemandIsHandedOverWhenAnotherThreadReadsIt) {
   // Another thread reads as a pasting program would: its GetClipboardData asks this thread,
   // which answers while it waits.
@@ -92,10 +96,8 @@ TEST_F(Win32DesktopTest, TextOfferedOnDemandIsHandedOverWhenAnotherThreadReadsIt
   EXPECT_FALSE(desktop.WaitClipboardRead(200));
   EXPECT_LT(GetTickCount() - t0, 2000u);
   // Read from a thread this one no longer answers: a text still only offered would hold it.
-  static std::string back;
-  HANDLE later = CreateThread(
-      nullptr, 0, [](void*) -> DWORD { return Win32Desktop().GetClipboardText(back) ? 0 : 1; },
-      nullptr, 0, nullptr);
+  static std::string back;  // outlives a reader that might never return
+  HANDLE later = CreateThread(nullptr, 0, ReadClipboardThread, &back, 0, nullptr);
   ASSERT_NE(later, nullptr);
   ASSERT_EQ(WaitForSingleObject(later, 5000), WAIT_OBJECT_0);
   CloseHandle(later);
